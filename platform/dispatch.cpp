@@ -1,0 +1,3 @@
+#include "platform/ops.h"
+
+PlatformOps g_platform = SystemPlatform();

@@ -1,0 +1,179 @@
+// The operations the launcher needs from the system, as one table of function
+// pointers. The build fills it with the win32 or the posix implementation;
+// tests wrap it to count calls, inject faults and script the user's answers.
+//
+// This header is included by both sides of the boundary: by the logic (through
+// platform.h) and by the implementations next to windows.h or POSIX headers. It
+// therefore uses only fixed-width types and records laid out exactly as their
+// Windows counterparts on x86-64, so the win32 side can pass them straight on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using PfChar = char16_t;  // one UTF-16 code unit, as Windows' WCHAR
+using PfHandle = void*;
+using PfWindow = void*;
+using PfBool = int32_t;
+
+struct PfSecurityAttributes {  // SECURITY_ATTRIBUTES
+  uint32_t nLength;
+  void* lpSecurityDescriptor;
+  PfBool bInheritHandle;
+};
+
+struct PfStartupInfo {  // STARTUPINFOW
+  uint32_t cb;
+  PfChar* lpReserved;
+  PfChar* lpDesktop;
+  PfChar* lpTitle;
+  uint32_t dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars;
+  uint32_t dwFillAttribute;
+  uint32_t dwFlags;
+  uint16_t wShowWindow;
+  uint16_t cbReserved2;
+  uint8_t* lpReserved2;
+  PfHandle hStdInput;
+  PfHandle hStdOutput;
+  PfHandle hStdError;
+};
+
+struct PfProcessInformation {  // PROCESS_INFORMATION
+  PfHandle hProcess;
+  PfHandle hThread;
+  uint32_t dwProcessId;
+  uint32_t dwThreadId;
+};
+
+struct PfFileTime {
+  uint32_t dwLowDateTime;
+  uint32_t dwHighDateTime;
+};
+
+struct PfFindData {  // WIN32_FIND_DATAW
+  uint32_t dwFileAttributes;
+  PfFileTime ftCreationTime;
+  PfFileTime ftLastAccessTime;
+  PfFileTime ftLastWriteTime;
+  uint32_t nFileSizeHigh;
+  uint32_t nFileSizeLow;
+  uint32_t dwReserved0;
+  uint32_t dwReserved1;
+  PfChar cFileName[260];
+  PfChar cAlternateFileName[14];
+};
+
+struct PfOpenFileName {  // OPENFILENAMEW
+  uint32_t lStructSize;
+  PfWindow hwndOwner;
+  void* hInstance;
+  const PfChar* lpstrFilter;
+  PfChar* lpstrCustomFilter;
+  uint32_t nMaxCustFilter;
+  uint32_t nFilterIndex;
+  PfChar* lpstrFile;
+  uint32_t nMaxFile;
+  PfChar* lpstrFileTitle;
+  uint32_t nMaxFileTitle;
+  const PfChar* lpstrInitialDir;
+  const PfChar* lpstrTitle;
+  uint32_t Flags;
+  uint16_t nFileOffset;
+  uint16_t nFileExtension;
+  const PfChar* lpstrDefExt;
+  intptr_t lCustData;
+  void* lpfnHook;
+  const PfChar* lpTemplateName;
+  void* pvReserved;
+  uint32_t dwReserved;
+  uint32_t FlagsEx;
+};
+
+struct PfPoint {
+  int32_t x, y;
+};
+
+struct PfMsg {  // MSG
+  PfWindow hwnd;
+  uint32_t message;
+  uintptr_t wParam;
+  intptr_t lParam;
+  uint32_t time;
+  PfPoint pt;
+  uint32_t lPrivate;
+};
+
+static_assert(sizeof(void*) != 8 || sizeof(PfOpenFileName) == 152, "OPENFILENAMEW layout");
+static_assert(sizeof(void*) != 8 || sizeof(PfStartupInfo) == 104, "STARTUPINFOW layout");
+static_assert(sizeof(void*) != 8 || sizeof(PfFindData) == 592, "WIN32_FIND_DATAW layout");
+static_assert(sizeof(void*) != 8 || sizeof(PfMsg) == 48, "MSG layout");
+
+// One entry per system operation, with the Windows signature over the types
+// above. Return conventions are Windows': BOOL non-zero on success, the invalid
+// handle value or a null handle on failure, as each operation documents.
+struct PlatformOps {
+  // Files
+  PfHandle (*CreateFileW)(const PfChar* name, uint32_t access, uint32_t share,
+                          PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
+                          PfHandle template_file);
+  PfBool (*SetFilePointerEx)(PfHandle file, int64_t distance, int64_t* new_position,
+                             uint32_t method);
+  PfBool (*ReadFile)(PfHandle file, void* buffer, uint32_t to_read, uint32_t* read,
+                     void* overlapped);
+  PfBool (*WriteFile)(PfHandle file, const void* buffer, uint32_t to_write, uint32_t* written,
+                      void* overlapped);
+  PfBool (*CloseHandle)(PfHandle handle);
+  uint32_t (*GetFileAttributesW)(const PfChar* name);
+  PfBool (*SetFileAttributesW)(const PfChar* name, uint32_t attributes);
+  PfBool (*DeleteFileW)(const PfChar* name);
+  PfHandle (*FindFirstFileW)(const PfChar* pattern, PfFindData* data);
+  PfBool (*FindNextFileW)(PfHandle find, PfFindData* data);
+  PfBool (*FindClose)(PfHandle find);
+  int32_t (*SHCreateDirectoryExW)(PfWindow owner, const PfChar* path, PfSecurityAttributes* sa);
+
+  // Processes and pipes
+  uint32_t (*GetModuleFileNameW)(void* module, PfChar* buffer, uint32_t size);
+  PfBool (*CreateProcessW)(const PfChar* application, PfChar* command_line,
+                           PfSecurityAttributes* process_sa, PfSecurityAttributes* thread_sa,
+                           PfBool inherit_handles, uint32_t creation_flags, void* environment,
+                           const PfChar* current_directory, PfStartupInfo* startup,
+                           PfProcessInformation* info);
+  PfBool (*CreatePipe)(PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes* sa,
+                       uint32_t size);
+  PfBool (*SetHandleInformation)(PfHandle handle, uint32_t mask, uint32_t flags);
+  PfBool (*PeekNamedPipe)(PfHandle pipe, void* buffer, uint32_t size, uint32_t* read,
+                          uint32_t* available, uint32_t* left_in_message);
+  uint32_t (*WaitForSingleObject)(PfHandle handle, uint32_t milliseconds);
+
+  // Text conversion
+  int32_t (*MultiByteToWideChar)(uint32_t code_page, uint32_t flags, const char* text,
+                                 int32_t length, PfChar* out, int32_t out_size);
+  int32_t (*WideCharToMultiByte)(uint32_t code_page, uint32_t flags, const PfChar* text,
+                                 int32_t length, char* out, int32_t out_size,
+                                 const char* default_char, PfBool* used_default);
+
+  // User interface
+  int32_t (*MessageBoxW)(PfWindow owner, const PfChar* text, const PfChar* caption,
+                         uint32_t type);
+  PfBool (*GetOpenFileNameW)(PfOpenFileName* ofn);
+  PfWindow (*CreateWindowExW)(uint32_t ex_style, const PfChar* class_name,
+                              const PfChar* window_name, uint32_t style, int32_t x, int32_t y,
+                              int32_t width, int32_t height, PfWindow parent, void* menu,
+                              void* instance, void* param);
+  intptr_t (*SendMessageW)(PfWindow window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+  PfBool (*SetWindowTextW)(PfWindow window, const PfChar* text);
+  PfBool (*UpdateWindow)(PfWindow window);
+  PfBool (*DestroyWindow)(PfWindow window);
+  PfBool (*PeekMessageW)(PfMsg* msg, PfWindow window, uint32_t filter_min, uint32_t filter_max,
+                         uint32_t remove);
+  intptr_t (*DispatchMessageW)(const PfMsg* msg);
+  int32_t (*GetSystemMetrics)(int32_t index);
+  void* (*GetStockObject)(int32_t object);
+  PfChar** (*CommandLineToArgvW)(const PfChar* command_line, int32_t* count);
+};
+
+// The implementation this build was made with (win32 or posix).
+const PlatformOps& SystemPlatform();
+
+// The table every call goes through. Starts as the system's; tests replace it.
+extern PlatformOps g_platform;

@@ -1,0 +1,26 @@
+// For tests only (linked into test programs, never into the product): run a
+// program to its end and get its exit code and output, which the product's
+// operations have no need for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/ops.h"
+
+struct ProgramResult {
+  bool started;        // false when the program could not be started
+  uint32_t exit_code;  // valid when started
+  std::string output;  // standard output and standard error, interleaved
+};
+
+// Runs `application` with the full `command_line` (program name first, quoted
+// as Windows quotes it) in `current_directory` (null: the caller's), feeding
+// `input` to its standard input and closing it, and waits at most
+// `timeout_ms` (then kills it and reports exit code 0xDEAD).
+ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
+                              const PfChar* current_directory, const std::string& input,
+                              uint32_t timeout_ms);
+
+// Sets or clears an environment variable of this process (children inherit it).
+void SetTestEnvironment(const char* name, const char* value);
