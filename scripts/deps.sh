@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, when it is missing (Debian, as root).
+set -eu
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have cmake || need+=(cmake)
+have g++ || need+=(g++)
+have python3 || need+=(python3)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+have wine || need+=(wine64)
+have Xvfb || need+=(xvfb)
+have xdotool || need+=(xdotool)
+have xwd || need+=(x11-apps)
+have xorriso || need+=(xorriso)
+have isoinfo || need+=(genisoimage)
+have wrestool || need+=(icoutils)
+have bsdtar || need+=(libarchive-tools)
+have hyperfine || need+=(hyperfine)
+[ -x /usr/bin/convert ] || need+=(imagemagick)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+[ ${#need[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "missing packages: ${need[*]} (run as root, or: sudo apt-get install ${need[*]})" >&2
+  exit 1
+fi
+echo "installing: ${need[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher/command_line.h"
+#include "launcher/run.h"
+
+namespace {
+
+LauncherOptions Parse(std::vector<std::u16string> words) {
+  std::vector<WCHAR*> args;
+  for (auto& w : words) args.push_back(w.data());
+  LauncherOptions options = DefaultOptions();
+  ParseSwitches(args.data(), static_cast<int32_t>(args.size()), &options);
+  return options;
+}
+
+TEST(Switches, StartValuesAndEachSwitch) {
+  LauncherOptions none = Parse({});
+  EXPECT_TRUE(none.play);
+  EXPECT_FALSE(none.setup || none.has_setup_from || none.ships || none.ships_yes);
+
+  LauncherOptions all = Parse({u"--setup", u"--no-play", u"--ships-yes"});
+  EXPECT_TRUE(all.setup);
+  EXPECT_FALSE(all.play);
+  EXPECT_TRUE(all.ships);
+  EXPECT_TRUE(all.ships_yes);
+
+  LauncherOptions ships = Parse({u"--ships"});
+  EXPECT_TRUE(ships.ships);
+  EXPECT_FALSE(ships.ships_yes);
+}
+
+TEST(Switches, ComparisonsAreExactAndOthersIgnored) {
+  LauncherOptions options = Parse({u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play "});
+  EXPECT_FALSE(options.setup);
+  EXPECT_TRUE(options.play);
+}
+
+TEST(Switches, SetupFromTakesTheNextArgumentWhateverItIs) {
+  LauncherOptions looks_like_switch = Parse({u"--setup-from", u"--setup"});
+  ASSERT_TRUE(looks_like_switch.has_setup_from);
+  EXPECT_EQ(std::u16string(looks_like_switch.setup_from), u"--setup");
+  EXPECT_FALSE(looks_like_switch.setup);
+
+  LauncherOptions last = Parse({u"--no-play", u"--setup-from"});
+  EXPECT_FALSE(last.has_setup_from);
+  EXPECT_FALSE(last.play);
+
+  LauncherOptions empty = Parse({u"--setup-from", u""});
+  ASSERT_TRUE(empty.has_setup_from);
+  EXPECT_EQ(std::u16string(empty.setup_from), u"");
+
+  LauncherOptions later = Parse({u"--setup-from", u"a.iso", u"--setup-from", u"b.iso"});
+  EXPECT_EQ(std::u16string(later.setup_from), u"b.iso");
+}
+
+// The Linux entry joins its arguments into a command-line text; splitting it
+// must give them back, through the build's own CommandLineToArgvW.
+TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
+  std::vector<std::u16string> words = {u"--setup-from",
+                                       u"C:\\My Games\\disc 1.iso",
+                                       u"",
+                                       u"tab\there",
+                                       u"say \"hi\"",
+                                       u"ends\\",
+                                       u"ends in space\\",
+                                       u"a\\\\\"b",
+                                       u"\\\\server\\share\\x.iso",
+                                       u"plain"};
+  WCHAR text[1024];
+  size_t length = 0;
+  text[0] = u'\0';
+  for (size_t i = 0; i < words.size(); ++i) {
+    ASSERT_TRUE(AppendQuotedArgument(text, &length, 1024, words[i].c_str(), i == 0));
+  }
+  int32_t count = 0;
+  WCHAR** args = CommandLineToArgvW(text, &count);
+  ASSERT_NE(args, nullptr);
+  ASSERT_EQ(count, static_cast<int32_t>(words.size()));
+  for (int32_t i = 0; i < count; ++i) EXPECT_EQ(std::u16string(args[i]), words[i]) << i;
+}
+
+TEST(CommandLine, FirstTokenIsQuotedWithoutEscapes) {
+  WCHAR text[64];
+  size_t length = 0;
+  ASSERT_TRUE(AppendQuotedArgument(text, &length, 64, u"C:\\a b\\", true));
+  EXPECT_EQ(std::u16string(text), u"\"C:\\a b\\\"");
+  int32_t count = 0;
+  WCHAR** args = CommandLineToArgvW(text, &count);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(std::u16string(args[0]), u"C:\\a b\\");
+}
+
+TEST(CommandLine, ATextThatDoesNotFitIsLeftAsItWas) {
+  WCHAR text[8];
+  size_t length = 0;
+  ASSERT_TRUE(AppendQuotedArgument(text, &length, 8, u"abc", true));
+  EXPECT_FALSE(AppendQuotedArgument(text, &length, 8, u"defg", false));
+  EXPECT_EQ(length, 3u);
+  EXPECT_EQ(std::u16string(text), u"abc");
+}
+
+}  // namespace

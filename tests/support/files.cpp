@@ -1,0 +1,63 @@
+#include "tests/support/files.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  std::ostringstream name;
+  name << "hv-test-" << std::hex << rd() << "-" << counter++;
+  path = fs::temp_directory_path() / name.str();
+  fs::create_directories(path);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files left by a test must not keep the folder alive.
+  for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::end(it);
+       it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path, ec);
+}
+
+std::u16string TempDir::wide() const { return Wide(path); }
+
+std::u16string Wide(const fs::path& p) {
+  fs::path native = p;
+  native.make_preferred();
+  return native.u16string();
+}
+
+std::u16string WideUtf8(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end())).u16string();
+}
+
+std::string ReadFileBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const fs::path& p, const std::string& bytes) {
+  if (p.has_parent_path()) fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(p, ec);
+}
+
+fs::path BuildDir() { return fs::path(HV_BUILD_DIR); }
+
+fs::path BuildProgram(const std::string& base) {
+  if (base == "play-halvorn-glint") return BuildDir() / HV_LAUNCHER_FILE;
+  return BuildDir() / (base + HV_EXE_SUFFIX);
+}
