@@ -13,10 +13,8 @@ struct SetupLogTest : ::testing::Test {
   TempDir root;
   ScopedTestPlatform platform;
   void SetUp() override { SetInstallRoot(root.wide().c_str()); }
-  void TearDown() override {
-    CloseSetupLog();
-    g_setup_log = INVALID_HANDLE_VALUE;
-  }
+  // CloseSetupLog leaves the handle as it was, so each test closes its own.
+  void TearDown() override { g_setup_log = INVALID_HANDLE_VALUE; }
   std::string LogBytes() { return ReadFileBytes(root.path / "setup.log"); }
 };
 
@@ -68,7 +66,6 @@ TEST_F(SetupLogTest, ASecondWriterIsRefusedWhileTheLogIsHeld) {
 }
 
 TEST_F(SetupLogTest, WithoutALogEveryCallDoesNothing) {
-  g_setup_log = INVALID_HANDLE_VALUE;
   int before = TP().total_calls;
   LogLine(u"nothing %d", 1);
   CloseSetupLog();

@@ -1,0 +1,244 @@
+// Files, attributes, listings and directory chains with Windows semantics.
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/posix/handles.h"
+#include "platform/posix/posix_ops.h"
+#include "platform/posix/text.h"
+
+namespace {
+
+constexpr uint32_t kGenericRead = 0x80000000u;
+constexpr uint32_t kGenericWrite = 0x40000000u;
+constexpr uint32_t kAppendData = 0x4u;
+constexpr uint32_t kShareWrite = 0x2u;
+constexpr uint32_t kAttrReadOnly = 0x01, kAttrDirectory = 0x10, kAttrNormal = 0x80;
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
+
+bool ReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
+
+uint32_t AttributesOf(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return kAttrDirectory | (ReadOnlyMode(st.st_mode) ? kAttrReadOnly : 0);
+  return ReadOnlyMode(st.st_mode) ? kAttrReadOnly : kAttrNormal;
+}
+
+}  // namespace
+
+PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
+                           PfSecurityAttributes* sa, uint32_t disposition, uint32_t, PfHandle) {
+  std::string path = PosixPath(name);
+  if (path.empty()) return kInvalid;
+  bool writes = (access & (kGenericWrite | kAppendData)) != 0;
+  int flags = O_CLOEXEC;
+  if (writes && (access & kGenericRead)) {
+    flags |= O_RDWR;
+  } else if (writes) {
+    flags |= O_WRONLY;
+  } else {
+    flags |= O_RDONLY;
+  }
+  if ((access & kAppendData) && !(access & kGenericWrite)) flags |= O_APPEND;
+  struct stat st;
+  bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return kInvalid;
+  bool truncate = false;
+  switch (disposition) {
+    case 1:  // CREATE_NEW
+      if (exists) return kInvalid;
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case 2:  // CREATE_ALWAYS
+      flags |= O_CREAT;
+      truncate = exists;
+      break;
+    case 3:  // OPEN_EXISTING
+      if (!exists) return kInvalid;
+      break;
+    case 4:  // OPEN_ALWAYS
+      flags |= O_CREAT;
+      break;
+    case 5:  // TRUNCATE_EXISTING
+      if (!exists) return kInvalid;
+      truncate = true;
+      break;
+    default:
+      return kInvalid;
+  }
+  // The read-only attribute refuses writers even to root, as on Windows.
+  if (exists && ReadOnlyMode(st.st_mode) && (writes || truncate)) return kInvalid;
+  if (truncate && !writes) return kInvalid;
+  int fd = open(path.c_str(), flags, 0644);
+  if (fd < 0) return kInvalid;
+  // Sharing: a writer that does not share writing holds the file alone; a
+  // reader that does not share writing keeps writers out.
+  if (!(share & kShareWrite)) {
+    if (flock(fd, (writes ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+      close(fd);
+      return kInvalid;
+    }
+  }
+  if (truncate && ftruncate(fd, 0) != 0) {
+    close(fd);
+    return kInvalid;
+  }
+  PosixHandle* h = new PosixHandle{PosixKind::kFile};
+  h->fd = fd;
+  h->inheritable = sa != nullptr && sa->bInheritHandle;
+  return h;
+}
+
+PfBool Posix_SetFilePointerEx(PfHandle file, int64_t distance, int64_t* new_position,
+                              uint32_t method) {
+  PosixHandle* h = AsPosix(file);
+  if (!h || h->kind != PosixKind::kFile || method > 2) return 0;
+  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  off_t at = lseek(h->fd, static_cast<off_t>(distance), kWhence[method]);
+  if (at < 0) return 0;
+  if (new_position) *new_position = at;
+  return 1;
+}
+
+PfBool Posix_ReadFile(PfHandle file, void* buffer, uint32_t to_read, uint32_t* read_count, void*) {
+  PosixHandle* h = AsPosix(file);
+  if (read_count) *read_count = 0;
+  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) return 0;
+  ssize_t n;
+  do {
+    n = read(h->fd, buffer, to_read);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return 0;
+  // A pipe whose writers are all gone reports a broken pipe, as on Windows.
+  if (n == 0 && to_read > 0 && h->kind == PosixKind::kPipe) return 0;
+  if (read_count) *read_count = static_cast<uint32_t>(n);
+  return 1;
+}
+
+PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uint32_t* written,
+                       void*) {
+  PosixHandle* h = AsPosix(file);
+  if (written) *written = 0;
+  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) return 0;
+  const char* p = static_cast<const char*>(buffer);
+  uint32_t done = 0;
+  while (done < to_write) {
+    ssize_t n = write(h->fd, p + done, to_write - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (written) *written = done;
+      return 0;
+    }
+    done += static_cast<uint32_t>(n);
+  }
+  if (written) *written = done;
+  return 1;
+}
+
+uint32_t Posix_GetFileAttributesW(const PfChar* name) {
+  struct stat st;
+  if (stat(PosixPath(name).c_str(), &st) != 0) return kInvalidAttributes;
+  return AttributesOf(st);
+}
+
+PfBool Posix_SetFileAttributesW(const PfChar* name, uint32_t attributes) {
+  std::string path = PosixPath(name);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
+  return chmod(path.c_str(), mode) == 0;
+}
+
+PfBool Posix_DeleteFileW(const PfChar* name) {
+  std::string path = PosixPath(name);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  if (!S_ISLNK(st.st_mode) && ReadOnlyMode(st.st_mode)) return 0;
+  return unlink(path.c_str()) == 0;
+}
+
+namespace {
+
+bool NextMatch(PosixHandle* h, PfFindData* data) {
+  while (dirent* e = readdir(h->dir)) {
+    if (fnmatch(h->pattern.c_str(), e->d_name, 0) != 0) continue;
+    std::memset(data, 0, sizeof *data);
+    struct stat st;
+    std::string full = h->folder + "/" + e->d_name;
+    if (stat(full.c_str(), &st) == 0) {
+      data->dwFileAttributes = AttributesOf(st);
+      uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+      data->nFileSizeHigh = static_cast<uint32_t>(size >> 32);
+      data->nFileSizeLow = static_cast<uint32_t>(size);
+    } else {
+      data->dwFileAttributes = kAttrNormal;
+    }
+    std::u16string wide = WideFromUtf8(e->d_name);
+    size_t n = wide.size() < 259 ? wide.size() : 259;
+    std::memcpy(data->cFileName, wide.data(), n * sizeof(PfChar));
+    data->cFileName[n] = 0;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PfHandle Posix_FindFirstFileW(const PfChar* pattern, PfFindData* data) {
+  std::string path = PosixPath(pattern);
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (folder.empty()) folder = "/";
+  std::string match = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (match.empty()) return kInvalid;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return kInvalid;
+  PosixHandle* h = new PosixHandle{PosixKind::kFind};
+  h->dir = dir;
+  h->folder = folder;
+  h->pattern = match;
+  if (!NextMatch(h, data)) {
+    closedir(dir);
+    delete h;
+    return kInvalid;
+  }
+  return h;
+}
+
+PfBool Posix_FindNextFileW(PfHandle find, PfFindData* data) {
+  PosixHandle* h = AsPosix(find);
+  if (!h || h->kind != PosixKind::kFind) return 0;
+  return NextMatch(h, data) ? 1 : 0;
+}
+
+PfBool Posix_FindClose(PfHandle find) {
+  PosixHandle* h = AsPosix(find);
+  if (!h || h->kind != PosixKind::kFind) return 0;
+  closedir(h->dir);
+  delete h;
+  return 1;
+}
+
+int32_t Posix_SHCreateDirectoryExW(PfWindow, const PfChar* path_text, PfSecurityAttributes*) {
+  std::string path = PosixPath(path_text);
+  if (path.empty() || path[0] != '/') return 161;  // ERROR_BAD_PATHNAME: full paths only
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 183 : 80;
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    std::string part = path.substr(0, at);
+    if (stat(part.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return 3;  // ERROR_PATH_NOT_FOUND
+      continue;
+    }
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return errno == EACCES ? 5 : 3;
+  }
+  return 0;
+}

@@ -1,0 +1,261 @@
+// Processes, pipes, the module path, and the table itself.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/posix/handles.h"
+#include "platform/posix/posix_ops.h"
+#include "platform/posix/text.h"
+
+extern char** environ;
+
+namespace {
+
+PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
+constexpr uint32_t kUseStdHandles = 0x100;
+
+PfBool Posix_CloseHandle(PfHandle handle) {
+  PosixHandle* h = AsPosix(handle);
+  if (!h || h->kind == PosixKind::kFind) return 0;
+  if (h->fd >= 0) close(h->fd);
+  delete h;
+  return 1;
+}
+
+uint32_t Posix_GetModuleFileNameW(void*, PfChar* buffer, uint32_t size) {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0 || size == 0) return 0;
+  path[n] = '\0';
+  std::u16string wide = WideFromUtf8(path);
+  for (char16_t& c : wide) {
+    if (c == u'/') c = u'\\';
+  }
+  if (wide.size() >= size) {
+    // Cut, terminated, and the buffer's size returned, as Windows does.
+    std::memcpy(buffer, wide.data(), (size - 1) * sizeof(PfChar));
+    buffer[size - 1] = 0;
+    return size;
+  }
+  std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(PfChar));
+  return static_cast<uint32_t>(wide.size());
+}
+
+std::string Utf8(const std::u16string& text) {
+  int32_t n = PosixWideToMultiByte(65001, text.c_str(), -1, nullptr, 0);
+  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  if (n > 0) PosixWideToMultiByte(65001, text.c_str(), -1, out.data(), n);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+int FdOf(PfHandle handle) {
+  PosixHandle* h = AsPosix(handle);
+  return h && (h->kind == PosixKind::kFile || h->kind == PosixKind::kPipe) ? h->fd : -1;
+}
+
+PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
+                            PfSecurityAttributes*, PfSecurityAttributes*, PfBool inherit_handles,
+                            uint32_t, void*, const PfChar* current_directory,
+                            PfStartupInfo* startup, PfProcessInformation* info) {
+  if (!command_line && !application) return 0;
+  size_t count = 0;
+  std::u16string* words = SplitCommandLine(command_line ? command_line : application, &count);
+  // The program path is a path; the arguments pass as they are, in UTF-8.
+  std::string program = PosixPath(application ? application : words[0].c_str());
+  std::vector<std::string> args;
+  for (size_t i = 0; i < count; ++i) args.push_back(Utf8(words[i]));
+  delete[] words;
+  struct stat st;
+  if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(program.c_str(), X_OK))
+    return 0;
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  bool std_handles = startup && (startup->dwFlags & kUseStdHandles) && inherit_handles;
+  if (std_handles) {
+    int in = FdOf(startup->hStdInput), out = FdOf(startup->hStdOutput),
+        err = FdOf(startup->hStdError);
+    if (in >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, in, 0);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, 1);
+    if (err >= 0) posix_spawn_file_actions_adddup2(&actions, err, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  }
+  std::string cwd;
+  if (current_directory) {
+    cwd = PosixPath(current_directory);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  }
+  // Nothing passes to the child but its standard handles.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return 0;
+  PosixHandle* process = new PosixHandle{PosixKind::kProcess};
+  process->pid = pid;
+  PosixHandle* thread = new PosixHandle{PosixKind::kThread};
+  info->hProcess = process;
+  info->hThread = thread;
+  info->dwProcessId = static_cast<uint32_t>(pid);
+  info->dwThreadId = static_cast<uint32_t>(pid);
+  return 1;
+}
+
+PfBool Posix_CreatePipe(PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes* sa,
+                        uint32_t) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return 0;
+  bool inherit = sa != nullptr && sa->bInheritHandle;
+  PosixHandle* r = new PosixHandle{PosixKind::kPipe};
+  r->fd = fds[0];
+  r->inheritable = inherit;
+  PosixHandle* w = new PosixHandle{PosixKind::kPipe};
+  w->fd = fds[1];
+  w->inheritable = inherit;
+  *read_end = r;
+  *write_end = w;
+  return 1;
+}
+
+PfBool Posix_SetHandleInformation(PfHandle handle, uint32_t mask, uint32_t flags) {
+  PosixHandle* h = AsPosix(handle);
+  if (!h) return 0;
+  if (mask & 1) h->inheritable = (flags & 1) != 0;
+  return 1;
+}
+
+PfBool Posix_PeekNamedPipe(PfHandle pipe, void*, uint32_t, uint32_t* read_count,
+                           uint32_t* available, uint32_t* left) {
+  PosixHandle* h = AsPosix(pipe);
+  if (!h || h->kind != PosixKind::kPipe) return 0;
+  int waiting = 0;
+  if (ioctl(h->fd, FIONREAD, &waiting) != 0) return 0;
+  if (waiting == 0) {
+    pollfd p{h->fd, POLLIN, 0};
+    // Nothing waits and every writer has gone: the pipe has ended.
+    if (poll(&p, 1, 0) > 0 && (p.revents & POLLHUP)) return 0;
+  }
+  if (read_count) *read_count = 0;
+  if (available) *available = static_cast<uint32_t>(waiting);
+  if (left) *left = 0;
+  return 1;
+}
+
+bool Reap(PosixHandle* h, bool block) {
+  if (h->reaped) return true;
+  int status = 0;
+  pid_t r;
+  do {
+    r = waitpid(h->pid, &status, block ? 0 : WNOHANG);
+  } while (r < 0 && errno == EINTR);
+  if (r == h->pid) {
+    h->reaped = true;
+    h->status = status;
+  }
+  return h->reaped;
+}
+
+uint32_t Posix_WaitForSingleObject(PfHandle handle, uint32_t ms) {
+  PosixHandle* h = AsPosix(handle);
+  if (!h || h->kind != PosixKind::kProcess) return 0xFFFFFFFFu;
+  if (ms == 0xFFFFFFFFu) return Reap(h, true) ? 0 : 0xFFFFFFFFu;
+  timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  for (;;) {
+    if (Reap(h, false)) return 0;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    int64_t elapsed = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+    if (elapsed >= ms) return 258;
+    timespec nap{0, 1000000};
+    nanosleep(&nap, nullptr);
+  }
+}
+
+int32_t Posix_MultiByteToWideChar(uint32_t cp, uint32_t, const char* text, int32_t length,
+                                  PfChar* out, int32_t out_size) {
+  return PosixMultiByteToWide(cp, text, length, out, out_size);
+}
+
+int32_t Posix_WideCharToMultiByte(uint32_t cp, uint32_t, const PfChar* text, int32_t length,
+                                  char* out, int32_t out_size, const char*, PfBool* used_default) {
+  if (used_default) *used_default = 0;
+  return PosixWideToMultiByte(cp, text, length, out, out_size);
+}
+
+intptr_t Posix_SendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
+PfBool Posix_UpdateWindow(PfWindow window) { return window != nullptr; }
+PfBool Posix_PeekMessageW(PfMsg*, PfWindow, uint32_t, uint32_t, uint32_t) { return 0; }
+intptr_t Posix_DispatchMessageW(const PfMsg*) { return 0; }
+int32_t Posix_GetSystemMetrics(int32_t index) { return index == 0 ? 1280 : index == 1 ? 800 : 0; }
+void* Posix_GetStockObject(int32_t) {
+  static int stock;
+  return &stock;
+}
+
+PfChar** Posix_CommandLineToArgvW(const PfChar* text, int32_t* count) {
+  if (text == nullptr || count == nullptr) return nullptr;
+  size_t n = 0;
+  std::u16string* words;
+  if (*text == 0) {
+    // As on Windows: an empty text gives the program's own path.
+    PfChar self[4096];
+    uint32_t len = Posix_GetModuleFileNameW(nullptr, self, 4096);
+    if (len == 0 || len >= 4096) return nullptr;
+    words = new std::u16string[1]{std::u16string(self)};
+    n = 1;
+  } else {
+    words = SplitCommandLine(text, &n);
+  }
+  // One block, pointers first, as the caller never frees it piecemeal.
+  size_t units = 0;
+  for (size_t i = 0; i < n; ++i) units += words[i].size() + 1;
+  char* block = new char[(n + 1) * sizeof(PfChar*) + units * sizeof(PfChar)];
+  PfChar** argv = reinterpret_cast<PfChar**>(block);
+  PfChar* strings = reinterpret_cast<PfChar*>(block + (n + 1) * sizeof(PfChar*));
+  for (size_t i = 0; i < n; ++i) {
+    argv[i] = strings;
+    std::memcpy(strings, words[i].c_str(), (words[i].size() + 1) * sizeof(PfChar));
+    strings += words[i].size() + 1;
+  }
+  argv[n] = nullptr;
+  delete[] words;
+  *count = static_cast<int32_t>(n);
+  return argv;
+}
+
+const PlatformOps kPosixOps = {
+    Posix_CreateFileW,         Posix_SetFilePointerEx,    Posix_ReadFile,
+    Posix_WriteFile,           Posix_CloseHandle,         Posix_GetFileAttributesW,
+    Posix_SetFileAttributesW,  Posix_DeleteFileW,         Posix_FindFirstFileW,
+    Posix_FindNextFileW,       Posix_FindClose,           Posix_SHCreateDirectoryExW,
+    Posix_GetModuleFileNameW,  Posix_CreateProcessW,      Posix_CreatePipe,
+    Posix_SetHandleInformation, Posix_PeekNamedPipe,      Posix_WaitForSingleObject,
+    Posix_MultiByteToWideChar, Posix_WideCharToMultiByte, Posix_MessageBoxW,
+    Posix_GetOpenFileNameW,    Posix_CreateWindowExW,     Posix_SendMessageW,
+    Posix_SetWindowTextW,      Posix_UpdateWindow,        Posix_DestroyWindow,
+    Posix_PeekMessageW,        Posix_DispatchMessageW,    Posix_GetSystemMetrics,
+    Posix_GetStockObject,      Posix_CommandLineToArgvW,
+};
+
+}  // namespace
+
+const PlatformOps& SystemPlatform() { return kPosixOps; }

@@ -1,0 +1,17 @@
+// UTF-16 <-> UTF-8 / ISO-8859-1 conversion with the Windows conventions, as
+// pure functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/ops.h"
+
+int32_t PosixMultiByteToWide(uint32_t code_page, const char* text, int32_t length, PfChar* out,
+                             int32_t out_size);
+int32_t PosixWideToMultiByte(uint32_t code_page, const PfChar* text, int32_t length, char* out,
+                             int32_t out_size);
+
+// A Windows-style path as a POSIX one: UTF-8, every '\' turned into '/'.
+std::string PosixPath(const PfChar* path);
+std::u16string WideFromUtf8(const std::string& text);

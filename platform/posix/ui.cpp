@@ -1,0 +1,139 @@
+// Message boxes, the open-file dialog and the status window as a terminal:
+// prompts on stderr, answers read a line at a time from stdin.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/posix/posix_ops.h"
+#include "platform/posix/text.h"
+
+namespace {
+
+constexpr int32_t kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
+
+std::string Utf8(const PfChar* text) {
+  if (!text) return std::string();
+  int32_t n = PosixWideToMultiByte(65001, text, -1, nullptr, 0);
+  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  if (n > 0) PosixWideToMultiByte(65001, text, -1, out.data(), n);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+// One line from stdin without its line end; false at end of input.
+bool ReadAnswer(std::string* line) {
+  line->clear();
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(stdin)) != EOF) {
+    any = true;
+    if (c == '\n') return true;
+    if (c != '\r') line->push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+  return s;
+}
+
+struct StatusWindow {
+  std::string text;
+};
+
+void PrintStatus(const std::string& text) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::fprintf(stderr, "status: %s\n", text.substr(start, end - start).c_str());
+    start = end + 1;
+  }
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+int32_t Posix_MessageBoxW(PfWindow, const PfChar* text, const PfChar* caption, uint32_t type) {
+  uint32_t buttons = type & 0xF;
+  const char* choices = buttons == 1 ? "OK/Cancel" : buttons == 4 ? "Yes/No" : "OK";
+  std::fprintf(stderr, "\n[%s]\n%s\n(%s) > ", Utf8(caption).c_str(), Utf8(text).c_str(), choices);
+  std::fflush(stderr);
+  for (;;) {
+    std::string line;
+    if (!ReadAnswer(&line)) {
+      std::fprintf(stderr, "\n");
+      return buttons == 1 ? kIdCancel : buttons == 4 ? kIdNo : kIdOk;
+    }
+    std::string a = Lower(line);
+    if (buttons == 4) {
+      if (a.empty() || a == "y" || a == "yes") return kIdYes;
+      if (a == "n" || a == "no") return kIdNo;
+    } else if (buttons == 1) {
+      if (a.empty() || a == "o" || a == "ok") return kIdOk;
+      if (a == "c" || a == "cancel") return kIdCancel;
+    } else {
+      if (a.empty() || a == "o" || a == "ok") return kIdOk;
+    }
+    std::fprintf(stderr, "(%s) > ", choices);
+    std::fflush(stderr);
+  }
+}
+
+PfBool Posix_GetOpenFileNameW(PfOpenFileName* ofn) {
+  if (!ofn || ofn->lStructSize != sizeof(PfOpenFileName) || !ofn->lpstrFile) return 0;
+  std::string filter;
+  for (const PfChar* f = ofn->lpstrFilter; f && *f;) {
+    std::u16string part(f);
+    if (!filter.empty()) filter += " | ";
+    filter += Utf8(part.c_str());
+    f += part.size() + 1;
+  }
+  std::fprintf(stderr, "\n[%s]\n%s\nPath (empty to cancel) > ", Utf8(ofn->lpstrTitle).c_str(),
+               filter.c_str());
+  std::fflush(stderr);
+  for (;;) {
+    std::string line;
+    if (!ReadAnswer(&line) || line.empty()) return 0;
+    std::u16string wide = WideFromUtf8(line);
+    struct stat st;
+    if ((ofn->Flags & 0x1000) && (stat(PosixPath(wide.c_str()).c_str(), &st) != 0 ||
+                                  S_ISDIR(st.st_mode))) {
+      std::fprintf(stderr, "%s\nFile not found. Check the file name and try again.\nPath > ",
+                   line.c_str());
+      std::fflush(stderr);
+      continue;
+    }
+    if (wide.size() + 1 > ofn->nMaxFile) return 0;
+    std::memcpy(ofn->lpstrFile, wide.c_str(), (wide.size() + 1) * sizeof(PfChar));
+    return 1;
+  }
+}
+
+PfWindow Posix_CreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t, int32_t,
+                               int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
+  StatusWindow* w = new StatusWindow{Utf8(name)};
+  PrintStatus(w->text);
+  return w;
+}
+
+PfBool Posix_SetWindowTextW(PfWindow window, const PfChar* text) {
+  if (!window) return 0;
+  StatusWindow* w = static_cast<StatusWindow*>(window);
+  w->text = Utf8(text);
+  PrintStatus(w->text);
+  return 1;
+}
+
+PfBool Posix_DestroyWindow(PfWindow window) {
+  if (!window) return 0;
+  delete static_cast<StatusWindow*>(window);
+  return 1;
+}
