@@ -1,0 +1,31 @@
+#include "disc/install.h"
+
+#include "launcher/format.h"
+#include "launcher/paths.h"
+
+namespace {
+
+constexpr uint32_t kInstalledFileCount = 20;
+
+}  // namespace
+
+bool IsDataInstalled() {
+  WCHAR folder[292];
+  FormatBounded(folder, 291, u"%s\\GAMEDAT", g_paths.data_dir);
+  DWORD attributes = GetFileAttributesW(folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  WCHAR pattern[268];
+  // A cut pattern would list something else (or the folder itself): say no.
+  if (FormatBounded(pattern, 267, u"%s\\*", folder) > 267) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  uint32_t files = 0;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++files;
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return files >= kInstalledFileCount;
+}

@@ -1,0 +1,131 @@
+#include "tests/support/iso_builder.h"
+
+#include <fstream>
+
+namespace {
+
+constexpr uint32_t kSector = 2048;
+
+void PutBoth32(std::string& s, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) {
+    s[at + i] = static_cast<char>(v >> (8 * i));
+    s[at + 4 + i] = static_cast<char>(v >> (8 * (3 - i)));
+  }
+}
+
+}  // namespace
+
+void PutIsoBytes(IsoImage& image, uint64_t offset, const std::string& bytes) {
+  if (image.bytes.size() < offset + bytes.size()) image.bytes.resize(offset + bytes.size(), '\0');
+  image.bytes.replace(offset, bytes.size(), bytes);
+}
+
+IsoImage NewIsoImage() {
+  IsoImage image;
+  image.bytes.assign(18 * kSector, '\0');
+  std::string pvd(kSector, '\0');
+  pvd[0] = 1;
+  pvd.replace(1, 5, "CD001");
+  pvd[6] = 1;
+  std::string terminator(kSector, '\0');
+  terminator[0] = static_cast<char>(0xFF);
+  terminator.replace(1, 5, "CD001");
+  terminator[6] = 1;
+  PutIsoBytes(image, 16 * kSector, pvd);
+  PutIsoBytes(image, 17 * kSector, terminator);
+  image.next_block = 18;
+  return image;
+}
+
+void SetIsoRoot(IsoImage& image, uint32_t extent, uint32_t size) {
+  PutIsoBytes(image, 16 * kSector + 156, IsoRecord(std::string(1, '\0'), extent, size, true));
+}
+
+std::string IsoRawRecord(uint8_t length, uint8_t id_length, const std::string& id,
+                         uint32_t extent, uint32_t size, bool dir) {
+  std::string r(33, '\0');
+  r[0] = static_cast<char>(length);
+  PutBoth32(r, 2, extent);
+  PutBoth32(r, 10, size);
+  r[25] = dir ? 2 : 0;
+  r[28] = 1;  // volume sequence number
+  r[31] = 1;
+  r[32] = static_cast<char>(id_length);
+  r += id;
+  r.resize(length < 33 ? 33 : length, '\0');
+  if (length < 33) r.resize(length);
+  return r;
+}
+
+std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, bool dir) {
+  size_t length = 33 + id.size();
+  if (length % 2 != 0) ++length;
+  return IsoRawRecord(static_cast<uint8_t>(length), static_cast<uint8_t>(id.size()), id, extent,
+                      size, dir);
+}
+
+uint32_t AddIsoFile(IsoImage& image, const std::string& data) {
+  uint32_t extent = image.next_block;
+  PutIsoBytes(image, uint64_t{extent} * kSector, data);
+  uint32_t sectors = static_cast<uint32_t>((data.size() + kSector - 1) / kSector);
+  image.next_block += sectors == 0 ? 1 : sectors;
+  if (image.bytes.size() < uint64_t{image.next_block} * kSector) {
+    image.bytes.resize(uint64_t{image.next_block} * kSector, '\0');
+  }
+  return extent;
+}
+
+uint32_t ReserveIsoBlocks(IsoImage& image, uint32_t sectors) {
+  uint32_t extent = image.next_block;
+  image.next_block += sectors;
+  image.bytes.resize(uint64_t{image.next_block} * kSector, '\0');
+  return extent;
+}
+
+uint32_t IsoDirectorySectors(const std::vector<std::string>& records) {
+  uint32_t sectors = 1;
+  size_t used = 34 * 2;  // self and parent
+  for (const std::string& r : records) {
+    if (used + r.size() > kSector) {
+      ++sectors;
+      used = 0;
+    }
+    used += r.size();
+  }
+  return sectors;
+}
+
+uint32_t PutIsoDirectory(IsoImage& image, uint32_t extent, uint32_t parent_extent,
+                         const std::vector<std::string>& records) {
+  uint32_t size = IsoDirectorySectors(records) * kSector;
+  std::string data(size, '\0');
+  std::string self = IsoRecord(std::string(1, '\0'), extent, size, true);
+  std::string parent = IsoRecord(std::string(1, '\1'), parent_extent, kSector, true);
+  size_t at = 0;
+  data.replace(at, self.size(), self);
+  at += self.size();
+  data.replace(at, parent.size(), parent);
+  at += parent.size();
+  for (const std::string& r : records) {
+    if (at % kSector + r.size() > kSector) at = (at / kSector + 1) * kSector;
+    data.replace(at, r.size(), r);
+    at += r.size();
+  }
+  PutIsoBytes(image, uint64_t{extent} * kSector, data);
+  return size;
+}
+
+void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
+}
+
+uint32_t PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records,
+                              uint32_t* hv1_size) {
+  uint32_t root = ReserveIsoBlocks(image, 1);
+  uint32_t hv1 = ReserveIsoBlocks(image, IsoDirectorySectors(hv1_records));
+  *hv1_size = PutIsoDirectory(image, hv1, root, hv1_records);
+  uint32_t root_size = PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, *hv1_size, true)});
+  SetIsoRoot(image, root, root_size);
+  return hv1;
+}
