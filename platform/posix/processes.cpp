@@ -50,14 +50,6 @@ uint32_t Posix_GetModuleFileNameW(void*, PfChar* buffer, uint32_t size) {
   return static_cast<uint32_t>(wide.size());
 }
 
-std::string Utf8(const std::u16string& text) {
-  int32_t n = PosixWideToMultiByte(65001, text.c_str(), -1, nullptr, 0);
-  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  if (n > 0) PosixWideToMultiByte(65001, text.c_str(), -1, out.data(), n);
-  out.resize(out.size() - 1);
-  return out;
-}
-
 int FdOf(PfHandle handle) {
   PosixHandle* h = AsPosix(handle);
   return h && (h->kind == PosixKind::kFile || h->kind == PosixKind::kPipe) ? h->fd : -1;
@@ -70,10 +62,12 @@ PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
   if (!command_line && !application) return 0;
   size_t count = 0;
   std::u16string* words = SplitCommandLine(command_line ? command_line : application, &count);
-  // The program path is a path; the arguments pass as they are, in UTF-8.
+  // Arguments leave the layer like every other text the logic builds: its
+  // paths are Windows-style, so each '\' becomes '/' (the launcher passes
+  // only paths and switches).
   std::string program = PosixPath(application ? application : words[0].c_str());
   std::vector<std::string> args;
-  for (size_t i = 0; i < count; ++i) args.push_back(Utf8(words[i]));
+  for (size_t i = 0; i < count; ++i) args.push_back(PosixPath(words[i].c_str()));
   delete[] words;
   struct stat st;
   if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(program.c_str(), X_OK))

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "launcher/paths.h"
+#include "launcher/setup_log.h"
+#include "ships/runner.h"
+#include "ships/step.h"
+#include "tests/support/files.h"
+#include "tests/support/release.h"
+#include "tests/support/test_platform.h"
+
+namespace {
+
+const std::u16string kStandstill = u"the ship setup stopped part way (run it again: it carries on)";
+
+struct ShipsTest : ::testing::Test {
+  TempDir dir;
+  fs::path root = dir.path / "Halvorn Glint";
+  ScopedTestPlatform platform;
+
+  void SetUp() override {
+    ReleaseParts parts;
+    parts.data = false;
+    MakeReleaseFolder(root, parts);
+    fs::create_directories(root / "bin" / "python");
+    fs::copy_file(BuildDir() / "fixtures" / "python.exe", root / "bin" / "python" / "python.exe");
+    SetInstallRoot(Wide(root).c_str());
+    OpenSetupLog();
+  }
+  void TearDown() override { g_setup_log = INVALID_HANDLE_VALUE; }
+  void Script(const std::string& text) { WriteFileBytes(root / "tools" / "install_ships.py", text); }
+  std::string Log() {
+    CloseSetupLog();
+    g_setup_log = INVALID_HANDLE_VALUE;
+    return ReadFileBytes(root / "setup.log");
+  }
+  std::vector<std::u16string> WindowTexts() {
+    std::vector<std::u16string> texts;
+    for (const WindowEvent& e : TP().windows) {
+      if (e.kind != WindowEvent::kDestroyed) texts.push_back(e.text);
+    }
+    return texts;
+  }
+};
+
+TEST_F(ShipsTest, ProgressIsShownAndDoneSucceeds) {
+  Script("#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP Painting\nPROGRESS 4294967296 -1\n"
+         "DONE\r\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_TRUE(RunShipSetup(false, reason));
+  // A STEP line shows from the next PROGRESS line on.
+  EXPECT_EQ(WindowTexts(), (std::vector<std::u16string>{u"Getting the 3D ships...",
+                                                        u"Building hulls\n3 of 10",
+                                                        u"Painting\n4294967295 of 0"}));
+  ASSERT_FALSE(TP().windows.empty());
+  EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
+  EXPECT_EQ(Log(),
+            "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP Painting\r\n"
+            "ships: PROGRESS 4294967296 -1\r\nships: DONE\r\n");
+
+  ASSERT_EQ(TP().processes.size(), 1u);
+  const ProcessStarted& child = TP().processes[0];
+  std::u16string r = Wide(root);
+  EXPECT_EQ(child.application, r + u"\\bin\\python\\python.exe");
+  EXPECT_EQ(child.command_line, u"\"" + r + u"\\bin\\python\\python.exe\" -I \"" + r +
+                                    u"\\tools\\install_ships.py\" \"" + r + u"\"");
+  EXPECT_EQ(child.current_directory, r);
+  EXPECT_TRUE(child.inherit_handles);
+  EXPECT_EQ(child.creation_flags, CREATE_NO_WINDOW);
+  EXPECT_EQ(child.startup.dwFlags, STARTF_USESTDHANDLES);
+  EXPECT_EQ(child.startup.hStdInput, nullptr);
+  EXPECT_EQ(child.startup.hStdOutput, child.startup.hStdError);
+  EXPECT_EQ(OpenHandleReport(), "");
+
+  std::string record = ReadFileBytes(root / "python-record.txt");
+  EXPECT_NE(record.find("arg=-I\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("install_ships.py\narg="), std::string::npos) << record;
+}
+
+TEST_F(ShipsTest, OnlyAnExactDoneLineCounts) {
+  Script("DONE \ndone\nERROR first\nERROR second reason\n#!nolf DONE");
+  WCHAR reason[kReasonSize];
+  EXPECT_FALSE(RunShipSetup(true, reason));
+  EXPECT_EQ(std::u16string(reason), u"second reason");
+  // The last partial line is neither logged nor acted on.
+  EXPECT_EQ(Log(), "ships: DONE \r\nships: done\r\nships: ERROR first\r\n"
+                   "ships: ERROR second reason\r\n");
+  EXPECT_TRUE(TP().windows.empty());  // no window under --ships-yes
+  EXPECT_EQ(OpenHandleReport(), "");
+}
+
+TEST_F(ShipsTest, OddBytesAreLoggedAsBytesAndLongLinesSplit) {
+  Script("#!raw 45524552204e6176c3a90a\n\n#!raw " + std::string(1200, '6') + "0a\n#!exit 3\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_FALSE(RunShipSetup(true, reason));
+  // Each byte of the UTF-8 "é" is logged as a character of its own; "ERER"
+  // is no action.
+  EXPECT_EQ(std::u16string(reason), kStandstill);
+  std::string log = Log();
+  EXPECT_EQ(log, "ships: ERER Nav\xc3\x83\xc2\xa9\r\nships: \r\nships: " + std::string(511, 'f') +
+                     "\r\nships: " + std::string(88, 'f') + "\r\n");
+}
+
+TEST_F(ShipsTest, ErrorTextIsUtf8AndExitCodesAreNotLookedAt) {
+  Script("ERROR archive d\xc3\xa9j\xc3\xa0 vu\n#!exit 0\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_FALSE(RunShipSetup(true, reason));
+  EXPECT_EQ(std::u16string(reason), u"archive d\u00e9j\u00e0 vu");
+  Script("DONE\n#!exit 9\n");
+  EXPECT_TRUE(RunShipSetup(true, reason));
+  Script("#!exit 0\n");
+  EXPECT_FALSE(RunShipSetup(true, reason));
+  EXPECT_EQ(std::u16string(reason), kStandstill);
+}
+
+TEST_F(ShipsTest, LauncherMadeReasons) {
+  Script("DONE\n");
+  WCHAR reason[kReasonSize];
+  TP().fail_op = Op::CreatePipe;
+  TP().fail_op_nth = 1;
+  EXPECT_FALSE(RunShipSetup(false, reason));
+  EXPECT_EQ(std::u16string(reason), u"couldn't start the ship setup");
+  fs::remove(root / "bin" / "python" / "python.exe");
+  EXPECT_FALSE(RunShipSetup(false, reason));
+  EXPECT_EQ(std::u16string(reason), u"couldn't start bin\\python\\python.exe");
+  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(OpenHandleReport(), "");
+  EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
+}
+
+TEST_F(ShipsTest, DeclineWritesTheMarkerAndPlainStartsThenStayQuiet) {
+  Script("#!write models/type00.hvm\nDONE\n");
+  TP().box_answers = {IDNO};
+  RunShipsStep(false, false);
+  ASSERT_EQ(TP().boxes.size(), 1u);
+  EXPECT_EQ(TP().boxes[0].type, MB_ICONQUESTION | MB_YESNO);
+  EXPECT_NE(TP().boxes[0].text.find(u"(271 MB) from downloads.halvornglint.net and builds"),
+            std::u16string::npos);
+  EXPECT_TRUE(Exists(root / "models" / "ships-not-now"));
+  RunShipsStep(false, false);  // declined before: no question
+  EXPECT_EQ(TP().boxes.size(), 1u);
+  TP().box_answers = {IDYES};
+  RunShipsStep(true, false);  // --ships asks again
+  EXPECT_EQ(TP().boxes.size(), 2u);
+  EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
+  EXPECT_TRUE(Exists(root / "models" / "type00.hvm"));
+  RunShipsStep(true, false);  // built: nothing asked or logged
+  EXPECT_EQ(TP().boxes.size(), 2u);
+  EXPECT_EQ(Log(), "ships: not now\r\nships: DONE\r\nships: installed\r\n");
+  EXPECT_EQ(TP().unscripted_boxes, 0);
+}
+
+TEST_F(ShipsTest, TwoFailuresLogTwiceAndShowOneBox) {
+  Script("ERROR no space left\n");
+  TP().box_answers = {IDYES};
+  RunShipsStep(false, false);
+  ASSERT_EQ(TP().boxes.size(), 2u);
+  EXPECT_EQ(TP().boxes[1].type, MB_ICONWARNING);
+  EXPECT_EQ(TP().boxes[1].text,
+            u"The 3D ships couldn't be set up: no space left.\n\nThe game plays with its "
+            u"original art; \"Play Halvorn Glint.exe --ships\" tries again.");
+  EXPECT_EQ(TP().processes.size(), 2u);
+  EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
+  EXPECT_EQ(Log(), "ships: ERROR no space left\r\nships: failed: no space left\r\n"
+                   "ships: ERROR no space left\r\nships: failed: no space left\r\n");
+}
+
+TEST_F(ShipsTest, ShipsYesBuildsSilentlyAndRemovesTheMarker) {
+  Script("ERROR offline\n");
+  WriteFileBytes(root / "models" / "ships-not-now", "");
+  RunShipsStep(true, true);
+  EXPECT_TRUE(TP().boxes.empty());
+  EXPECT_TRUE(TP().windows.empty());
+  EXPECT_EQ(TP().processes.size(), 2u);
+  EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
+}
+
+TEST_F(ShipsTest, WithoutInterpreterOrScriptTheStepIsOff) {
+  RunShipsStep(true, false);  // no script
+  fs::remove(root / "bin" / "python" / "python.exe");
+  Script("DONE\n");
+  RunShipsStep(true, false);  // no interpreter
+  EXPECT_TRUE(TP().boxes.empty());
+  EXPECT_TRUE(TP().processes.empty());
+  EXPECT_EQ(Log(), "");
+}
+
+}  // namespace
