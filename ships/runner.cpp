@@ -18,23 +18,19 @@ struct RunState {
   LineAssembler assembler;
 };
 
-// UTF-8 text into a wide buffer that always ends in its terminator.
+// UTF-8 text into a wide buffer that always ends in its terminator. A text
+// too long for it keeps its first size - 1 bytes, which always fit: UTF-8
+// never gives more UTF-16 units than it has bytes.
 void ConvertText(const char* text, size_t length, WCHAR* out, size_t size) {
-  out[0] = u'\0';
-  if (length == 0) return;
-  int32_t n = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int32_t>(length), out,
-                                  static_cast<int32_t>(size - 1));
-  if (n <= 0) {
-    // Too long for the buffer: keep what fits of a shorter prefix.
+  int32_t room = static_cast<int32_t>(size - 1);
+  int32_t n = length == 0 ? 0
+                          : MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int32_t>(length),
+                                                out, room);
+  if (n <= 0 && length > 0) {
     size_t take = length < size - 1 ? length : size - 1;
-    while (take > 0 && n <= 0) {
-      n = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int32_t>(take), out,
-                              static_cast<int32_t>(size - 1));
-      take = n > 0 ? take : take / 2;
-    }
+    n = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int32_t>(take), out, room);
   }
   out[n > 0 ? n : 0] = u'\0';
-  out[size - 1] = u'\0';
 }
 
 void HandleLine(RunState* s) {

@@ -124,13 +124,18 @@ int32_t PosixWideToMultiByte(uint32_t code_page, const PfChar* text, int32_t len
   return count;
 }
 
-std::string PosixPath(const PfChar* path) {
+std::string Utf8FromWide(const PfChar* text) {
   std::string out;
-  int32_t n = PosixWideToMultiByte(kUtf8, path, -1, nullptr, 0);
-  if (n <= 0) return out;
+  int32_t n = text ? PosixWideToMultiByte(kUtf8, text, -1, nullptr, 0) : 0;
+  if (n <= 1) return out;
   out.resize(static_cast<size_t>(n));
-  PosixWideToMultiByte(kUtf8, path, -1, out.data(), n);
+  PosixWideToMultiByte(kUtf8, text, -1, out.data(), n);
   out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+std::string PosixPath(const PfChar* path) {
+  std::string out = Utf8FromWide(path);
   for (char& c : out) {
     if (c == '\\') c = '/';
   }

@@ -15,15 +15,6 @@ namespace {
 
 constexpr int32_t kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 
-std::string Utf8(const PfChar* text) {
-  if (!text) return std::string();
-  int32_t n = PosixWideToMultiByte(65001, text, -1, nullptr, 0);
-  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  if (n > 0) PosixWideToMultiByte(65001, text, -1, out.data(), n);
-  out.resize(out.size() - 1);
-  return out;
-}
-
 // One line from stdin without its line end; false at end of input.
 bool ReadAnswer(std::string* line) {
   line->clear();
@@ -64,7 +55,7 @@ void PrintStatus(const std::string& text) {
 int32_t Posix_MessageBoxW(PfWindow, const PfChar* text, const PfChar* caption, uint32_t type) {
   uint32_t buttons = type & 0xF;
   const char* choices = buttons == 1 ? "OK/Cancel" : buttons == 4 ? "Yes/No" : "OK";
-  std::fprintf(stderr, "\n[%s]\n%s\n(%s) > ", Utf8(caption).c_str(), Utf8(text).c_str(), choices);
+  std::fprintf(stderr, "\n[%s]\n%s\n(%s) > ", Utf8FromWide(caption).c_str(), Utf8FromWide(text).c_str(), choices);
   std::fflush(stderr);
   for (;;) {
     std::string line;
@@ -93,10 +84,10 @@ PfBool Posix_GetOpenFileNameW(PfOpenFileName* ofn) {
   for (const PfChar* f = ofn->lpstrFilter; f && *f;) {
     std::u16string part(f);
     if (!filter.empty()) filter += " | ";
-    filter += Utf8(part.c_str());
+    filter += Utf8FromWide(part.c_str());
     f += part.size() + 1;
   }
-  std::fprintf(stderr, "\n[%s]\n%s\nPath (empty to cancel) > ", Utf8(ofn->lpstrTitle).c_str(),
+  std::fprintf(stderr, "\n[%s]\n%s\nPath (empty to cancel) > ", Utf8FromWide(ofn->lpstrTitle).c_str(),
                filter.c_str());
   std::fflush(stderr);
   for (;;) {
@@ -119,7 +110,7 @@ PfBool Posix_GetOpenFileNameW(PfOpenFileName* ofn) {
 
 PfWindow Posix_CreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t, int32_t,
                                int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
-  StatusWindow* w = new StatusWindow{Utf8(name)};
+  StatusWindow* w = new StatusWindow{Utf8FromWide(name)};
   PrintStatus(w->text);
   return w;
 }
@@ -127,7 +118,7 @@ PfWindow Posix_CreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint
 PfBool Posix_SetWindowTextW(PfWindow window, const PfChar* text) {
   if (!window) return 0;
   StatusWindow* w = static_cast<StatusWindow*>(window);
-  w->text = Utf8(text);
+  w->text = Utf8FromWide(text);
   PrintStatus(w->text);
   return 1;
 }

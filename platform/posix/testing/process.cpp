@@ -25,16 +25,6 @@ int64_t NowMs() {
   return t.tv_sec * 1000 + t.tv_nsec / 1000000;
 }
 
-std::string Utf8(const std::u16string& text) {
-  std::string out;
-  int32_t n = PosixWideToMultiByte(65001, text.c_str(), -1, nullptr, 0);
-  if (n <= 1) return out;
-  out.resize(static_cast<size_t>(n));
-  PosixWideToMultiByte(65001, text.c_str(), -1, out.data(), n);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
 }  // namespace
 
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
@@ -44,7 +34,7 @@ ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_l
   size_t count = 0;
   std::u16string* words = SplitCommandLine(command_line, &count);
   std::vector<std::string> args;
-  for (size_t i = 0; i < count; ++i) args.push_back(Utf8(words[i]));
+  for (size_t i = 0; i < count; ++i) args.push_back(Utf8FromWide(words[i].c_str()));
   delete[] words;
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
