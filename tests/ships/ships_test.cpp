@@ -78,6 +78,17 @@ TEST_F(ShipsTest, ProgressIsShownAndDoneSucceeds) {
   EXPECT_NE(record.find("install_ships.py\narg="), std::string::npos) << record;
 }
 
+TEST_F(ShipsTest, AStepTextTooLongForItsBufferKeepsItsStart) {
+  Script("STEP " + std::string(400, 'a') + "\nPROGRESS 1 2\nDONE\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_TRUE(RunShipSetup(false, reason));
+  std::vector<std::u16string> texts = WindowTexts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], std::u16string(255, u'a') + u"\n1 of 2");
+  EXPECT_EQ(Log(), "ships: STEP " + std::string(400, 'a') +
+                       "\r\nships: PROGRESS 1 2\r\nships: DONE\r\n");
+}
+
 TEST_F(ShipsTest, OnlyAnExactDoneLineCounts) {
   Script("DONE \ndone\nERROR first\nERROR second reason\n#!nolf DONE");
   WCHAR reason[kReasonSize];
