@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
+#include "platform/testing/process.h"
 #include "ships/runner.h"
 #include "ships/step.h"
 #include "tests/support/files.h"
@@ -125,6 +127,42 @@ TEST_F(ShipsTest, ErrorTextIsUtf8AndExitCodesAreNotLookedAt) {
   EXPECT_EQ(std::u16string(reason), kStandstill);
 }
 
+// The end of the output is the end of the pipe, not of the child: a process
+// the child leaves behind with the pipe is waited for, and what it prints
+// still counts.
+TEST_F(ShipsTest, AGrandchildHoldingThePipeIsWaitedFor) {
+  Script("STEP Unpacking\n#!holder 700 DONE\n#!exit 4\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_TRUE(RunShipSetup(true, reason));
+  EXPECT_EQ(Log(), "ships: STEP Unpacking\r\nships: DONE\r\n");
+  EXPECT_EQ(OpenHandleReport(), "");
+}
+
+// The log is open while the child runs; the child gets the pipe only.
+TEST_F(ShipsTest, TheChildCannotReachTheSetupLog) {
+  LogLine(u"before");
+#ifdef _WIN32
+  // Inherited handles keep their values in the child.
+  SetTestEnvironment("HV_PROBE_HANDLE",
+                     std::to_string(reinterpret_cast<uintptr_t>(g_setup_log)).c_str());
+#endif
+  Script("#!probe\nDONE\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_TRUE(RunShipSetup(true, reason));
+  SetTestEnvironment("HV_PROBE_HANDLE", nullptr);
+  // A write through an inherited log handle would land in the log as a line
+  // of its own; one through the pipe is logged as "ships: inherited".
+  std::string log = Log();
+  EXPECT_EQ(log.find("\ninherited\r\n"), std::string::npos) << log;
+  std::string record = ReadFileBytes(root / "python-record.txt");
+  EXPECT_EQ(record.find("setup.log"), std::string::npos) << record;
+#ifdef _WIN32
+  EXPECT_NE(record.find("probe="), std::string::npos) << record;
+#else
+  EXPECT_NE(record.find("fd=pipe:"), std::string::npos) << record;  // the probe sees the pipe
+#endif
+}
+
 TEST_F(ShipsTest, LauncherMadeReasons) {
   Script("DONE\n");
   WCHAR reason[kReasonSize];
@@ -163,7 +201,7 @@ TEST_F(ShipsTest, DeclineWritesTheMarkerAndPlainStartsThenStayQuiet) {
 }
 
 TEST_F(ShipsTest, TwoFailuresLogTwiceAndShowOneBox) {
-  Script("ERROR no space left\n");
+  Script("#!first ERROR network down\nERROR no space left\n");
   TP().box_answers = {IDYES};
   RunShipsStep(false, false);
   ASSERT_EQ(TP().boxes.size(), 2u);
@@ -173,7 +211,8 @@ TEST_F(ShipsTest, TwoFailuresLogTwiceAndShowOneBox) {
             u"original art; \"Play Halvorn Glint.exe --ships\" tries again.");
   EXPECT_EQ(TP().processes.size(), 2u);
   EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
-  EXPECT_EQ(Log(), "ships: ERROR no space left\r\nships: failed: no space left\r\n"
+  EXPECT_EQ(Log(), "ships: ERROR network down\r\nships: ERROR no space left\r\n"
+                   "ships: failed: no space left\r\n"
                    "ships: ERROR no space left\r\nships: failed: no space left\r\n");
 }
 
