@@ -1,0 +1,91 @@
+#include "tests/support/disc_images.h"
+
+#include <map>
+
+#include "launcher/paths.h"
+#include "launcher/setup_log.h"
+#include "tests/support/release.h"
+
+fs::path TestImage(const std::string& name) { return BuildDir() / "test-images" / name; }
+fs::path SmallTree() { return BuildDir() / "test-images" / "trees" / "small" / "HV1"; }
+fs::path FullTree() { return BuildDir() / "test-images" / "trees" / "full" / "HV1"; }
+
+const std::vector<ManifestEntry> kSmallManifest = [] {
+  static std::u16string names[22];
+  std::vector<ManifestEntry> rows;
+  for (int i = 1; i <= 22; ++i) {
+    names[i - 1] = u"GAMEDAT\\F" + std::u16string(i < 10 ? u"0" : u"") +
+                   fs::path(std::to_string(i)).u16string() + u".DAT";
+    rows.push_back({names[i - 1].c_str(), static_cast<uint32_t>(i * 997)});
+  }
+  rows.push_back({u"GAMEDAT\\EMPTY.DAT", 0});
+  rows.push_back({u"STREAMS\\INTRO.STR", 70001});
+  rows.push_back({u"HV1.EXE", 4321});
+  return rows;
+}();
+
+std::string Utf8(const std::u16string& wide) {
+  std::u8string u8 = fs::path(wide).u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+namespace {
+
+std::map<std::string, bool> Listing(const fs::path& folder) {
+  std::map<std::string, bool> entries;  // relative path -> is a folder
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+    entries[fs::relative(e.path(), folder).generic_string()] = e.is_directory();
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
+  if (!Exists(actual)) return "missing: " + actual.string() + "\n";
+  std::map<std::string, bool> want = Listing(expected);
+  std::map<std::string, bool> got = Listing(actual);
+  std::string differences;
+  for (const auto& [path, is_dir] : want) {
+    auto it = got.find(path);
+    if (it == got.end()) {
+      differences += "missing: " + path + "\n";
+    } else if (it->second != is_dir) {
+      differences += "other kind: " + path + "\n";
+    } else if (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path)) {
+      differences += "other bytes: " + path + "\n";
+    }
+  }
+  for (const auto& [path, is_dir] : got) {
+    if (want.count(path) == 0) differences += "extra: " + path + "\n";
+  }
+  return differences;
+}
+
+size_t CountFiles(const fs::path& folder) {
+  size_t files = 0;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+    if (e.is_regular_file()) ++files;
+  }
+  return files;
+}
+
+InstallFolder::InstallFolder() : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
+  ReleaseParts parts;
+  parts.data = false;
+  MakeReleaseFolder(root, parts);
+  SetInstallRoot(Wide(root).c_str());
+  data_text = Utf8(g_paths.data_dir);
+  OpenSetupLog();
+}
+
+InstallFolder::~InstallFolder() {
+  CloseSetupLog();
+  g_setup_log = INVALID_HANDLE_VALUE;
+}
+
+std::string InstallFolder::Log() {
+  CloseSetupLog();
+  g_setup_log = INVALID_HANDLE_VALUE;
+  return ReadFileBytes(root / "setup.log");
+}

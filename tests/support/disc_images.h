@@ -1,0 +1,38 @@
+// What the disc tests share: the images the build made with xorriso, the
+// manifest of the small ones, a release folder to install into, and a
+// comparison of installed trees against their sources.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "disc/manifest.h"
+#include "tests/support/files.h"
+
+// <build>/test-images/NAME, and the trees the images were made from.
+fs::path TestImage(const std::string& name);
+fs::path SmallTree();  // .../trees/small/HV1
+fs::path FullTree();   // .../trees/full/HV1
+
+// The rows the small images (level1, level2-nover, level3-joliet-rr) pass.
+extern const std::vector<ManifestEntry> kSmallManifest;
+
+std::string Utf8(const std::u16string& wide);
+
+// Every difference between two trees (files missing on either side, other
+// bytes, a file where a folder should be), one per line; "" when they agree.
+std::string TreeDifferences(const fs::path& expected, const fs::path& actual);
+// Files below a folder, at any depth.
+size_t CountFiles(const fs::path& folder);
+
+// A release folder with no data, the install root pointed at it and the
+// setup log open; Log() closes the log and gives its bytes.
+struct InstallFolder {
+  InstallFolder();
+  ~InstallFolder();
+  TempDir dir;
+  fs::path root;
+  fs::path data;         // root/data/HV1
+  std::string data_text; // the data directory as log lines give it
+  std::string Log();
+};
