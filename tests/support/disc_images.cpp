@@ -70,13 +70,13 @@ size_t CountFiles(const fs::path& folder) {
   return files;
 }
 
-InstallFolder::InstallFolder() : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
+InstallFolder::InstallFolder(bool open_log) : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
   ReleaseParts parts;
   parts.data = false;
   MakeReleaseFolder(root, parts);
   SetInstallRoot(Wide(root).c_str());
   data_text = Utf8(g_paths.data_dir);
-  OpenSetupLog();
+  if (open_log) OpenSetupLog();
 }
 
 InstallFolder::~InstallFolder() {

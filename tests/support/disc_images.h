@@ -25,10 +25,10 @@ std::string TreeDifferences(const fs::path& expected, const fs::path& actual);
 // Files below a folder, at any depth.
 size_t CountFiles(const fs::path& folder);
 
-// A release folder with no data, the install root pointed at it and the
-// setup log open; Log() closes the log and gives its bytes.
+// A release folder with no data, the install root pointed at it and, unless
+// told otherwise, the setup log open; Log() closes the log and gives its bytes.
 struct InstallFolder {
-  InstallFolder();
+  explicit InstallFolder(bool open_log = true);
   ~InstallFolder();
   TempDir dir;
   fs::path root;
