@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Fuzzes the disc reader, the install and the ship-output protocol with
+# libFuzzer (clang, ASan, UBSan), on Linux.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# Targets: fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol (default: all),
+# each run for SECONDS (default 60) on its working corpus build/fuzz/corpus/<target>,
+# seeded from build/fuzz/seeds. Each run adds a line to build/fuzz/results.txt;
+# the table of every target's latest run is printed at the end. Findings land
+# in build/fuzz/findings/<target>/. Exits non-zero when any target found one.
+# HV_FUZZ_NICE sets the runs' nice level (default 0).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/fuzz
+seconds=${1:-60}
+[ $# -gt 0 ] && shift
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol)
+nice_level=${HV_FUZZ_NICE:-0}
+
+# Tools, installed when missing (Debian, as root).
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have clang++ || need+=(clang)
+have cmake || need+=(cmake)
+have xorriso || need+=(xorriso)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+  need+=(libclang-rt-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing packages: ${need[*]} (run as root, or: sudo apt-get install ${need[*]})" >&2
+    exit 1
+  fi
+  echo "installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DHV_FUZZ=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" --target fuzz_all -j2 >/dev/null
+
+max_len() {
+  case $1 in
+    fuzz_ship_protocol) echo 8192 ;;
+    *) echo 131072 ;;  # the seed images are up to 128 KiB
+  esac
+}
+seeds() {
+  case $1 in
+    fuzz_ship_protocol) echo "$build/seeds/ships" ;;
+    *) echo "$build/seeds/disc" ;;
+  esac
+}
+
+results=$build/results.txt
+[ -f "$results" ] || printf 'date\ttarget\tseconds\texecutions\texecs/s\tcorpus\tresult\n' > "$results"
+failed=0
+for target in "${targets[@]}"; do
+  if [ ! -x "$build/$target" ]; then
+    echo "no such target: $target" >&2
+    exit 2
+  fi
+  corpus=$build/corpus/$target
+  findings=$build/findings/$target
+  log=$build/logs/$target.log
+  mkdir -p "$corpus" "$findings" "$build/logs"
+  before=$(find "$findings" -type f | wc -l)
+  rc=0
+  nice -n "$nice_level" "$build/$target" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -max_len="$(max_len "$target")" -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$corpus" "$(seeds "$target")" >"$log" 2>&1 || rc=$?
+  after=$(find "$findings" -type f | wc -l)
+  runs=$(sed -n 's/^Done \([0-9]*\) runs in.*/\1/p' "$log" | tail -1)
+  [ -n "$runs" ] || runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  [ -n "$runs" ] || runs=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$log" | tail -1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  units=$(find "$corpus" -type f | wc -l)
+  if [ "$rc" -ne 0 ] || [ "$after" -gt "$before" ]; then
+    result="FINDING (exit $rc; see $log and $findings)"
+    failed=1
+  else
+    result=none
+  fi
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" "$seconds" \
+    "${runs:-?}" "${speed:-?}" "$units" "$result" >> "$results"
+  echo "$target: ${runs:-?} executions in ${seconds}s (${speed:-?}/s), finding: $result"
+done
+
+# Every target's latest run, as a table.
+echo
+echo "| target | date | seconds | executions | execs/s | corpus | finding |"
+echo "|---|---|---|---|---|---|---|"
+awk -F'\t' 'NR > 1 { last[$2] = $0 } END { for (t in last) print last[t] }' "$results" | sort -t$'\t' -k2 |
+  awk -F'\t' '{ printf "| %s | %s | %s | %s | %s | %s | %s |\n", $2, $1, $3, $4, $5, $6, $7 }'
+exit $failed
