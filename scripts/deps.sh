@@ -15,7 +15,7 @@ have xorriso || need+=(xorriso)
 have isoinfo || need+=(genisoimage)
 have wrestool || need+=(icoutils)
 have bsdtar || need+=(libarchive-tools)
-have hyperfine || need+=(hyperfine)
+[ -x /usr/bin/time ] || need+=(time)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -131,6 +131,8 @@ const Refusal kRefusals[] = {
      "image: HV1.EXE\\HV1.EXE missing or another size\r\n"},
 };
 
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
 struct RefusalTest : InstallTest, ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(RefusalTest, IsLoggedAndWritesNothing) {
@@ -233,6 +235,28 @@ TEST_F(CopyTest, ATargetPathTooLongIsNotCut) {
                               Utf8(Wide(image)) + " into " + Utf8(data) + ": FAILED\r\n");
   // Only the (empty) data directory was made.
   EXPECT_EQ(CountFiles(deep), 0u);
+}
+
+// Names differing only in case: on Windows one file, the later copy
+// replacing the earlier; on a case-sensitive file system each keeps its own.
+TEST_F(InstallTest, NamesDifferingInCaseFollowTheFileSystem) {
+  IsoImage iso = NewIsoImage();
+  uint32_t upper = AddIsoFile(iso, "upper");
+  uint32_t lower = AddIsoFile(iso, "lower");
+  uint32_t hv1_size = 0;
+  PutIsoRootWithFolder(iso, {IsoRecord("CASE.DAT;1", upper, 5, false),
+                             IsoRecord("case.dat", lower, 5, false)}, &hv1_size);
+  SaveIsoImage(iso, folder.dir.path / "case.iso");
+  ASSERT_TRUE(Install(folder.dir.path / "case.iso", {}));
+#ifdef _WIN32
+  EXPECT_EQ(CountFiles(folder.data), 1u);
+  EXPECT_EQ(ReadFileBytes(folder.data / "CASE.DAT"), "lower");
+#else
+  EXPECT_EQ(CountFiles(folder.data), 2u);
+  EXPECT_EQ(ReadFileBytes(folder.data / "CASE.DAT"), "upper");
+  EXPECT_EQ(ReadFileBytes(folder.data / "case.dat"), "lower");
+#endif
+  EXPECT_EQ(folder.Log(), Installed(folder.dir.path / "case.iso", 2, "done"));
 }
 
 struct InstalledTest : ::testing::Test {
