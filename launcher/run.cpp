@@ -83,6 +83,8 @@ int RunSequence(const LauncherOptions& options) {
   return LaunchGame();
 }
 
+WCHAR** g_arguments = nullptr;
+
 int RunLauncher(const WCHAR* command_text) {
   if (!FillLauncherPaths()) {
     MessageBoxW(nullptr,
@@ -96,8 +98,8 @@ int RunLauncher(const WCHAR* command_text) {
   if (command_text != nullptr && command_text[0] != u'\0') {
     int32_t count = 0;
     // The array lives until the process ends: setup_from points into it.
-    WCHAR** args = CommandLineToArgvW(command_text, &count);
-    if (args != nullptr && count > 0) ParseSwitches(args, count, &options);
+    g_arguments = CommandLineToArgvW(command_text, &count);
+    if (g_arguments != nullptr && count > 0) ParseSwitches(g_arguments, count, &options);
   }
   return RunSequence(options);
 }

@@ -28,3 +28,7 @@ int RunSequence(const LauncherOptions& options);
 // Starts bin\hv1-glint.exe with "--dx12" in the data directory; 0 when it
 // started, 1 (after telling the user) when it did not.
 int LaunchGame();
+
+// The split command line, kept for the whole run (setup_from points into it)
+// and never released; held here so that leak checkers see it kept, not lost.
+extern WCHAR** g_arguments;

