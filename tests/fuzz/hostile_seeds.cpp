@@ -62,6 +62,14 @@ void UnsafeNames() {
   records.push_back(IsoRecord("..", data, 2048, true));
   WithFolder(image, records);
   Save(image, "unsafe-names.iso");
+
+  // A name with a line end in it, which the log of unsafe names takes in
+  // as it is: the line it writes forges a final "done" line of its own.
+  IsoImage forged = NewIsoImage();
+  data = AddIsoFile(forged, "HELLO");
+  WithFolder(forged, {IsoRecord("X\r\ninstalled 124 files from D: into E: done", data, 5, false),
+                      IsoRecord("\n", data, 5, false)});
+  Save(forged, "log-line-break.iso");
 }
 
 void MalformedRecords() {

@@ -129,6 +129,7 @@ PfBool M_WriteFile(PfHandle h, const void* buffer, uint32_t to_write, uint32_t* 
   if (open == nullptr) return FALSE;
   if (open->kind == Kind::kLog) {
     g_state.log.append(static_cast<const char*>(buffer), to_write);
+    g_state.log_writes.emplace_back(static_cast<const char*>(buffer), to_write);
     if (written) *written = to_write;
     return TRUE;
   }

@@ -33,9 +33,11 @@ struct MemoryPlatformState {
   size_t image_size = 0;
   std::u16string image_path;
 
-  // The setup log: CreateFileW(log_path, FILE_APPEND_DATA, ...) appends here.
+  // The setup log: CreateFileW(log_path, FILE_APPEND_DATA, ...) appends here,
+  // and each WriteFile to it (one logged line) is kept apart as well.
   std::u16string log_path;
   std::string log;
+  std::vector<std::string> log_writes;
 
   // The fake disk, by path as given. Once it holds `entry_capacity` entries or
   // `byte_capacity` bytes it is full: creates fail, writes come up short.
