@@ -55,6 +55,75 @@ make_release() {
   [ "${1:-}" = "no-game" ] || cp "$HV_BUILD/fixtures/hv1-glint.exe" "$root/bin/"
 }
 
+# The ship setup: the stand-in interpreter and a script for it (the text given).
+with_ships() {
+  cp "$HV_BUILD/fixtures/python.exe" "$root/bin/python/python.exe"
+  printf '%s' "$1" > "$root/tools/install_ships.py"
+}
+
+# A Unix path as the Windows program sees it.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# The stand-in game's record of its start, as a Windows path for it to write.
+game_record="$work/game-started.txt"
+export HV_STANDIN_RECORD
+HV_STANDIN_RECORD=$(winpath "$game_record")
+
+# The setup log's bytes against what they should be (CR LF line ends added).
+expect_log() {
+  printf '%s\r\n' "$@" > "$work/want.log"
+  cmp -s "$work/want.log" "$root/setup.log" && return 0
+  echo "setup.log differs; expected:" >&2
+  cat -A "$work/want.log" >&2
+  echo "got:" >&2
+  cat -A "$root/setup.log" >&2
+  fail "setup.log is not as expected"
+}
+
+# Every visible window with a name, one "id name" line each.
+visible_windows() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    echo "$w $(xdotool getwindowname "$w" 2>/dev/null | head -n 1)"
+  done
+}
+
+# Waits for the launcher's end while no window of it may show; prints the code.
+wait_exit_without_windows() {
+  local limit=${1:-120} i shown
+  for i in $(seq 1 $((limit * 20))); do
+    shown=$(visible_windows)
+    [ -z "$shown" ] || fail "a window showed: $shown"
+    if [ -s "$work/rc" ]; then cat "$work/rc"; return 0; fi
+    sleep 0.05
+  done
+  fail "the launcher did not end within ${limit}s"
+}
+
+# Waits until window W's name matches the pattern (grep -E over its lines);
+# prints the name.
+wait_text() {
+  local w=$1 pattern=$2 limit=${3:-30} i name
+  for i in $(seq 1 $((limit * 20))); do
+    name=$(xdotool getwindowname "$w" 2>/dev/null) || fail "window $w went away waiting for '$pattern'"
+    if printf '%s' "$name" | tr '\n' ' ' | grep -Eq "$pattern"; then printf '%s' "$name"; return 0; fi
+    sleep 0.05
+  done
+  fail "window $w never read '$pattern' within ${limit}s (it read '$name')"
+}
+
+# Waits for the game's record of its start; checks it ran with --dx12 in data\HV1.
+expect_game_started() {
+  local i
+  for i in $(seq 1 200); do
+    grep -q '^arg=--dx12$' "$game_record" 2>/dev/null && break
+    sleep 0.05
+  done
+  grep -q '^argc=2$' "$game_record" 2>/dev/null || fail "the game was not started with one argument"
+  grep -q '^arg=--dx12$' "$game_record" || fail "the game was not started with --dx12"
+  grep -qi '^cwd=.*data.HV1$' "$game_record" || fail "the game did not start in data\\HV1: $(cat "$game_record")"
+}
+
 with_data() {
   local i
   mkdir -p "$root/data/HV1/GAMEDAT"
@@ -63,6 +132,7 @@ with_data() {
 
 # Starts the launcher with the given arguments; its exit code lands in $work/rc.
 start_launcher() {
+  rm -f "$work/rc"
   (cd "$root" && wine "$root/Play Halvorn Glint.exe" "$@"; echo $? > "$work/rc") &
   pids+=($!)
 }
@@ -98,10 +168,44 @@ wait_exit() {
   fail "the launcher did not end within ${limit}s"
 }
 
-press() {
-  local w=$1; shift
-  xdotool windowfocus --sync "$w" 2>/dev/null || true
-  xdotool key --window "$w" "$@"
+
+# Answers window W with a key, pressed as real input (XTEST) with W focused,
+# and waits for W to go. The key is pressed again (up to three times, five
+# seconds apart) while W stays: under load Wine has been seen to drop one.
+answer() {
+  local w=$1 key=$2 attempt i
+  for attempt in 1 2 3; do
+    xdotool windowfocus --sync "$w" 2>/dev/null || true
+    xdotool key "$key"
+    for i in $(seq 1 50); do
+      xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$w" || return 0
+      sleep 0.1
+    done
+  done
+  fail "window $w did not take $key"
+}
+
+# Waits for a message box captioned "Halvorn Glint" other than the given
+# window ids (a box answered may linger a moment); prints its id.
+next_box() {
+  local limit=$1 i w old
+  shift
+  for i in $(seq 1 $((limit * 10))); do
+    for w in $(xdotool search --onlyvisible --name '^Halvorn Glint$' 2>/dev/null); do
+      old=no
+      for o in "$@"; do [ "$o" = "$w" ] && old=yes; done
+      [ $old = no ] && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  fail "no new 'Halvorn Glint' box within ${limit}s"
+}
+
+# Types a path into the open-file dialog's name field and presses Enter.
+pick_file() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool type --delay 5 "$2"
+  answer "$1" Return
 }
 
 screenshot() {

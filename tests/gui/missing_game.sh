@@ -6,10 +6,10 @@ start_wine
 make_release no-game
 with_data
 start_launcher
-box=$(wait_window '^Halvorn Glint$')
+box=$(wait_window '^Halvorn Glint$') || exit 1
 screenshot "error-box"
-press "$box" Return
-rc=$(wait_exit)
+answer "$box" Return
+rc=$(wait_exit) || exit 1
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 [ -f "$root/setup.log" ] || fail "no setup.log"
 [ ! -s "$root/setup.log" ] || fail "setup.log not empty: $(cat "$root/setup.log")"

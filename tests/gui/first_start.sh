@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The first start, step by step, as a person makes it: the information box,
+# the open-file dialog given the image's path, the status window during the
+# copy, the ships question answered Yes, the status window following the
+# ship setup's progress, the game started with --dx12 in data\HV1.
+. "$(dirname "$0")/lib.sh"
+image="$HV_BUILD/test-images/full.iso"
+start_display
+start_wine
+make_release
+with_ships '#!sleep 300
+STEP Building hulls
+PROGRESS 1 3
+#!sleep 1200
+PROGRESS 2 3
+#!sleep 1200
+#!write models/type00.hvm
+DONE
+'
+start_launcher
+info=$(wait_window '^Halvorn Glint$') || exit 1
+screenshot "information-box"
+answer "$info" Return
+dialog=$(wait_window '^Your Halvorn: The Morvath Saga disc image \(disc 1\)$') || exit 1
+screenshot "file-dialog"
+pick_file "$dialog" "$(winpath "$image")"
+# The copy takes a second or two; its window is caught while it shows.
+copying=$(wait_window '^Installing Halvorn from your disc image\.\.\.$' 20) || exit 1
+screenshot "status-copy"
+question=$(wait_window '^Halvorn Glint$' 60) || exit 1
+[ "$question" != "$info" ] || fail "the information box is still there"
+screenshot "ships-question"
+answer "$question" Return  # Yes is the first button
+ships=$(wait_window '^(Getting the 3D ships|Building hulls)' 20) || exit 1
+wait_text "$ships" 'Building hulls 1 of 3' >/dev/null
+screenshot "status-ships-1"
+wait_text "$ships" 'Building hulls 2 of 3' >/dev/null
+screenshot "status-ships-2"
+rc=$(wait_exit 60) || exit 1
+[ "$rc" = 0 ] || fail "exit code $rc, expected 0"
+expect_game_started
+[ -f "$root/models/type00.hvm" ] || fail "no models\\type00.hvm"
+diff -r "$HV_BUILD/test-images/trees/full/HV1" "$root/data/HV1" >/dev/null ||
+  fail "the installed files differ from the image's"
+data=$(winpath "$root/data/HV1")
+expect_log "setup: data in $data" "picked $(winpath "$image")" \
+  "installed 125 files from $(winpath "$image") into $data: done" "setup done" \
+  "ships: STEP Building hulls" "ships: PROGRESS 1 3" "ships: PROGRESS 2 3" "ships: DONE" \
+  "ships: installed"
+echo "ok [$scenario]"
