@@ -65,6 +65,9 @@ bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const ManifestEntry* m
   return ok;
 }
 
+const ManifestEntry* g_run_manifest = kDiscManifest;
+uint32_t g_run_manifest_count = kDiscManifestCount;
+
 bool VerifyAndInstallImage(const WCHAR* path, bool quiet) {
-  return VerifyAndInstallImage(path, quiet, kDiscManifest, kDiscManifestCount);
+  return VerifyAndInstallImage(path, quiet, g_run_manifest, g_run_manifest_count);
 }

@@ -33,5 +33,8 @@ bool ManifestRowPresent(HANDLE image, const DiscEntry& folder, const ManifestEnt
 bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const ManifestEntry* manifest,
                            uint32_t count);
 
-// The same against the compiled-in manifest.
+// The same against the run's manifest: kDiscManifest, unless a test has put
+// a small one of its own here.
+extern const ManifestEntry* g_run_manifest;
+extern uint32_t g_run_manifest_count;
 bool VerifyAndInstallImage(const WCHAR* path, bool quiet);

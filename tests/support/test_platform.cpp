@@ -22,7 +22,10 @@ bool Fault(Op op) {
   if (s.fail_op == op && s.fail_op_nth > 0) {
     fail = fail || (s.fail_persistent ? nth_op >= s.fail_op_nth : nth_op == s.fail_op_nth);
   }
-  if (fail) ++s.faults_fired;
+  if (fail) {
+    ++s.faults_fired;
+    s.faulted_op = op;
+  }
   return fail;
 }
 
@@ -58,6 +61,7 @@ PfBool W_ReadFile(PfHandle f, void* b, uint32_t n, uint32_t* r, void* o) {
       n > s.short_bytes) {
     n = s.short_bytes;
     ++s.faults_fired;
+    s.faulted_op = Op::ReadFile;
   }
   return g_real.ReadFile(f, b, n, r, o);
 }
@@ -71,6 +75,7 @@ PfBool W_WriteFile(PfHandle f, const void* b, uint32_t n, uint32_t* w, void* o) 
       n > s.short_bytes) {
     n = s.short_bytes;
     ++s.faults_fired;
+    s.faulted_op = Op::WriteFile;
   }
   return g_real.WriteFile(f, b, n, w, o);
 }

@@ -68,6 +68,7 @@ struct TestPlatformState {
   int fail_op_nth = 0;
   bool fail_persistent = false;    // ...and every later one too
   int faults_fired = 0;
+  Op faulted_op = Op::kCount;      // the operation of the last fault fired
   // ReadFile / WriteFile calls whose count is cut to at most `short_bytes`.
   int short_read_nth = 0;
   int short_write_nth = 0;
