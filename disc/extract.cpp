@@ -60,32 +60,45 @@ int Fail(ExtractContext* context) {
   return 0;
 }
 
-int ExtractDirectory(ExtractContext* context, const DiscEntry& entry, const WCHAR* target) {
-  for (const ExtractContext* level = context; level != nullptr; level = level->parent) {
-    if (level->extent == entry.extent) {
-      LogLine(u"image: directory loop at %s", target);
-      return Fail(context);
+// Adds a directory extent to the set of those copied; false when it was
+// there already (or the set is full, which the folder budget rules out).
+bool FirstVisit(ExtractBudget* budget, uint32_t extent) {
+  uint32_t key = extent + 1;  // 0 marks an empty slot
+  uint32_t mask = budget->seen_slots - 1;
+  for (uint32_t probe = 0, i = (key * 2654435761u) & mask; probe < budget->seen_slots;
+       ++probe, i = (i + 1) & mask) {
+    if (budget->seen[i] == key) return false;
+    if (budget->seen[i] == 0) {
+      budget->seen[i] = key;
+      return true;
     }
   }
+  return false;
+}
+
+int ExtractDirectory(ExtractContext* context, const DiscEntry& entry, const WCHAR* target) {
+  ExtractBudget* budget = context->budget;
   if (context->depth + 1 > kMaxExtractDepth) {
     LogLine(u"image: too deep at %s", target);
     return Fail(context);
   }
-  if (*context->directories_left == 0) {
+  if (budget->directories_left == 0) {
     LogLine(u"image: too many folders at %s", target);
     return Fail(context);
   }
-  --*context->directories_left;
+  if (!FirstVisit(budget, entry.extent)) {
+    LogLine(u"image: directory loop at %s", target);
+    return Fail(context);
+  }
+  --budget->directories_left;
 
   ExtractContext child{};
   child.image = context->image;
   CopyWide(child.dest, kTargetPathLimit, target);
   child.files = 0;
   child.ok = 1;
-  child.parent = context;
-  child.extent = entry.extent;
   child.depth = context->depth + 1;
-  child.directories_left = context->directories_left;
+  child.budget = budget;
   SHCreateDirectoryExW(nullptr, target, nullptr);
   uint32_t result = 0;
   if (WalkDiscDirectory(context->image, entry, ExtractVisitor, &child)) {
@@ -97,6 +110,13 @@ int ExtractDirectory(ExtractContext* context, const DiscEntry& entry, const WCHA
 }
 
 int ExtractFile(ExtractContext* context, const DiscEntry& entry, const WCHAR* target) {
+  ExtractBudget* budget = context->budget;
+  if (budget->files_left == 0 || entry.size > budget->bytes_left) {
+    LogLine(u"image: more than a disc holds at %s", target);
+    return Fail(context);
+  }
+  --budget->files_left;
+  budget->bytes_left -= entry.size;
   // A read-only copy from an earlier install must not block the new one.
   SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -143,7 +163,14 @@ int ExtractVisitor(const char* name, const DiscEntry& entry, void* context_point
   if (!IsSafeDiscName(name) ||
       MultiByteToWideChar(CP_ACP, 0, name, -1, wide, kDiscNameSize) <= 0 ||
       !IsSafeWideName(wide)) {
-    LogLine(u"image: unsafe name %S", name);
+    char shown[kDiscNameSize];
+    size_t n = 0;
+    for (; name[n] != '\0' && n < kDiscNameSize - 1; ++n) {
+      unsigned char c = static_cast<unsigned char>(name[n]);
+      shown[n] = c < 0x20 || c == 0x7F ? '?' : name[n];
+    }
+    shown[n] = '\0';
+    LogLine(u"image: unsafe name %S", static_cast<const char*>(shown));
     return static_cast<int>(context->ok);
   }
   WCHAR target[kTargetPathLimit + 1];
@@ -158,23 +185,31 @@ int ExtractVisitor(const char* name, const DiscEntry& entry, void* context_point
 }
 
 bool ExtractDiscFolder(HANDLE image, const DiscEntry& folder, uint32_t* files) {
-  uint32_t directories_left = kMaxExtractDirectories;
+  *files = 0;
   ExtractContext root{};
   root.image = image;
-  *files = 0;
   // A data directory too long for the limit would put the tree beside it.
   if (FormatBounded(root.dest, kTargetPathLimit, u"%s", g_paths.data_dir) > kTargetPathLimit) {
     LogLine(u"can't write %s", root.dest);
     return false;
   }
+  // Twice the folder budget keeps the set of extents at most half full.
+  ExtractBudget budget{kMaxExtractDirectories, kMaxExtractFiles, kMaxExtractBytes, nullptr,
+                       2 * kMaxExtractDirectories};
+  budget.seen = static_cast<uint32_t*>(std::calloc(budget.seen_slots, sizeof(uint32_t)));
+  if (budget.seen == nullptr) {
+    LogLine(u"can't write %s", root.dest);
+    return false;
+  }
+  FirstVisit(&budget, folder.extent);
   root.files = 0;
   root.ok = 1;
-  root.parent = nullptr;
-  root.extent = folder.extent;
   root.depth = 0;
-  root.directories_left = &directories_left;
+  root.budget = &budget;
   SHCreateDirectoryExW(nullptr, root.dest, nullptr);
-  if (!WalkDiscDirectory(image, folder, ExtractVisitor, &root)) return false;
+  bool walked = WalkDiscDirectory(image, folder, ExtractVisitor, &root);
+  std::free(budget.seen);
+  if (!walked) return false;
   *files = root.files;
   return root.ok != 0;
 }

@@ -8,11 +8,25 @@
 
 constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB, one per file being copied
 constexpr uint32_t kTargetPathLimit = 259;
-// Bounds against crafted trees: nesting, and directories copied in all (a
-// directory reached twice through two records is copied twice; without a
-// total bound such sharing multiplies the work at every level).
+// Bounds against crafted trees. A directory's extent is copied once: a record
+// leading to one already copied (an ancestor or not) is refused, since
+// sharing would multiply the work at every level. Nesting, folders, files
+// and bytes in all are bounded too; a real disc is far below each (its game
+// folder holds about 125 files and 150 MiB, and a CD holds at most ~900 MB),
+// and files sharing data could otherwise make a small image write terabytes.
 constexpr uint32_t kMaxExtractDepth = 64;
 constexpr uint32_t kMaxExtractDirectories = 65536;
+constexpr uint32_t kMaxExtractFiles = 65536;
+constexpr uint64_t kMaxExtractBytes = uint64_t{2} << 30;  // 2 GiB
+
+// What one extraction may still do, shared by all its levels.
+struct ExtractBudget {
+  uint32_t directories_left;
+  uint32_t files_left;
+  uint64_t bytes_left;
+  uint32_t* seen;  // open-addressed set of directory extents copied (0 = empty slot)
+  uint32_t seen_slots;
+};
 
 // The state of copying one disc directory; each level owns its own while it is
 // walked, and adds its count to its parent's when done.
@@ -21,11 +35,9 @@ struct ExtractContext {
   WCHAR dest[kTargetPathLimit + 1];    // the directory on disk receiving this level
   uint32_t files;                      // file records handled below this level
   uint32_t ok;                         // 1 until the first failure
-  // The ancestor chain and the shared directory budget.
-  const ExtractContext* parent;        // the level above, null at the top
-  uint32_t extent;                     // the disc directory this level walks
+  // The depth and the extraction's shared budget.
   uint32_t depth;                      // 0 at the top
-  uint32_t* directories_left;
+  ExtractBudget* budget;
 };
 
 // False for names that must never become a path component on disk: empty,
@@ -37,7 +49,8 @@ bool IsSafeWideName(const WCHAR* name);
 
 // Copies one record below the context's dest (a visitor; the context is an
 // ExtractContext). Returns the context's ok, so the first failure stops every
-// walk above it. Unsafe names are logged and skipped.
+// walk above it. Unsafe names are logged (control bytes shown as '?', so a
+// name cannot break or forge a log line) and skipped.
 int ExtractVisitor(const char* name, const DiscEntry& entry, void* context);
 
 // Creates the data directory and copies the tree of `folder` into it. `files`

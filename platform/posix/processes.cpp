@@ -20,7 +20,6 @@ extern char** environ;
 
 namespace {
 
-PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
 constexpr uint32_t kUseStdHandles = 0x100;
 
 PfBool Posix_CloseHandle(PfHandle handle) {

@@ -61,7 +61,8 @@ TEST_F(CraftedTest, UnsafeNamesAreSkippedAndTheRestIsCopied) {
   // Each identifier and the name it normalises to (one final dot dropped).
   const std::pair<const char*, const char*> names[] = {
       {"...", ".."}, {"..", "."}, {". .", ". "}, {"A\\B", "A\\B"}, {"A/B", "A/B"},
-      {"C:", "C:"}, {"X:Y", "X:Y"}, {"TAB\tNAME", "TAB\tNAME"}, {"NUL", "NUL"},
+      {"C:", "C:"}, {"X:Y", "X:Y"}, {"TAB\tNAME", "TAB?NAME"},
+      {"X\r\nsetup done", "X??setup done"}, {"NUL", "NUL"},
       {"con.txt", "con.txt"}, {"COM1", "COM1"}, {"Q?", "Q?"}, {"", ""}};
   for (auto [id, name] : names) records.push_back(IsoRecord(std::string(id) + ";1", data, 4, false));
   records.push_back(IsoRecord("...", inner, inner_size, true));  // a folder that would be ".."
@@ -93,6 +94,22 @@ TEST_F(CraftedTest, ALoopFailsTheCopyInsteadOfRunningForever) {
   EXPECT_FALSE(Install(image));
   EXPECT_EQ(folder.Log(), Line("image: directory loop at " + folder.data_text + "\\A\\B\\C\\UP") +
                               Installed(1, "FAILED"));
+}
+
+// Two records leading to one folder: copied once, the second refused, as
+// sharing would multiply the work at every level below.
+TEST_F(CraftedTest, AFolderReachedTwiceIsCopiedOnce) {
+  IsoImage image = NewIsoImage();
+  uint32_t file = AddIsoFile(image, "x");
+  uint32_t shared = ReserveIsoBlocks(image, 1);
+  uint32_t size = PutIsoDirectory(image, shared, shared, {IsoRecord("F.DAT", file, 1, false)});
+  uint32_t hv1_size = 0;
+  PutIsoRootWithFolder(image, {IsoRecord("ONE", shared, size, true), IsoRecord("TWO", shared, size, true)},
+                       &hv1_size);
+  EXPECT_FALSE(Install(image));
+  EXPECT_EQ(folder.Log(), Line("image: directory loop at " + folder.data_text + "\\TWO") +
+                              Installed(1, "FAILED"));
+  EXPECT_TRUE(Exists(folder.data / "ONE" / "F.DAT"));
 }
 
 TEST_F(CraftedTest, NestingIsBounded) {
