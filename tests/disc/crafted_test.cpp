@@ -146,4 +146,188 @@ TEST_F(CraftedTest, AnIdentifierPastItsRecordEndsTheFolder) {
   EXPECT_FALSE(Exists(folder.data / "AFTER.DAT"));
 }
 
+// More hostile shapes, each with its outcome: the result, and the lines
+// logged before the final one ("%D" stands for the data directory).
+struct Hostile {
+  const char* name;
+  IsoImage (*make)();
+  bool accepted;
+  size_t files;
+  std::vector<std::string> lines;
+  bool truncate = false;  // cut 4000 bytes off the image's end
+  bool refused = false;   // refused outright: the image's line alone
+};
+
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
+// HV1 holding `records`; extra folders are laid out by the caller first.
+IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records) {
+  uint32_t size = 0;
+  PutIsoRootWithFolder(image, records, &size);
+  return image;
+}
+
+// HV1 holding a folder SUB whose records are `inner` (after self and parent).
+IsoImage WithSub(std::vector<std::string> (*inner)(uint32_t hv1, uint32_t sub, IsoImage& image)) {
+  IsoImage image = NewIsoImage();
+  uint32_t root = ReserveIsoBlocks(image, 1);
+  uint32_t hv1 = ReserveIsoBlocks(image, 1);
+  uint32_t sub = ReserveIsoBlocks(image, 1);
+  uint32_t sub_size = PutIsoDirectory(image, sub, hv1, inner(hv1, sub, image));
+  uint32_t hv1_size = PutIsoDirectory(image, hv1, root, {IsoRecord("SUB", sub, sub_size, true)});
+  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, hv1_size, true)}));
+  return image;
+}
+
+// A folder whose one sector is laid out by hand: `bytes` at its start.
+IsoImage WithRawFolder(const std::string& bytes, uint32_t size = 2048) {
+  IsoImage image = NewIsoImage();
+  uint32_t raw = ReserveIsoBlocks(image, (size + 2047) / 2048);
+  PutIsoBytes(image, uint64_t{raw} * 2048, bytes);
+  return WithFolder(image, {IsoRecord("RAW", raw, size, true)});
+}
+
+std::string Rec(const char* id, uint32_t extent, uint32_t size) {
+  return IsoRecord(id, extent, size, false);
+}
+
+const Hostile kHostile[] = {
+    {"FolderPointingAtItself",
+     [] {
+       return WithSub([](uint32_t, uint32_t sub, IsoImage&) {
+         return std::vector<std::string>{IsoRecord("AGAIN", sub, 2048, true)};
+       });
+     },
+     false, 0, {"image: directory loop at %D\\SUB\\AGAIN"}},
+    {"FolderPointingAtItsParent",
+     [] {
+       return WithSub([](uint32_t hv1, uint32_t, IsoImage&) {
+         return std::vector<std::string>{IsoRecord("UP", hv1, 2048, true)};
+       });
+     },
+     false, 0, {"image: directory loop at %D\\SUB\\UP"}},
+    {"FileExtentPastTheEnd",
+     [] { return WithFolder(NewIsoImage(), {Rec("FAR.DAT", 900000, 10)}); },
+     false, 1, {"copy failed at %D\\FAR.DAT"}},
+    {"FileSizePastTheEnd",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, std::string(100, 'd'));
+       return WithFolder(image, {Rec("LONG.DAT", data, 3u << 20)});
+     },
+     false, 1, {"copy failed at %D\\LONG.DAT"}},
+    {"FolderExtentPastTheEnd",
+     [] { return WithFolder(NewIsoImage(), {IsoRecord("GONE", 900000, 2048, true)}); },
+     false, 0, {}},
+    {"FolderOfSizeZero",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t empty = ReserveIsoBlocks(image, 1);
+       return WithFolder(image, {IsoRecord("NOTHING", empty, 0, true)});
+     },
+     false, 0, {}},
+    {"FolderOf16MiBIsRead",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "big");
+       uint32_t big = ReserveIsoBlocks(image, 8192);
+       PutIsoBytes(image, uint64_t{big} * 2048, Rec("IN.DAT", data, 3));
+       return WithFolder(image, {IsoRecord("BIG", big, 0x1000000, true)});
+     },
+     true, 1, {}},
+    {"FolderOf16MiBPlusOneIsRefused",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "big");
+       uint32_t big = ReserveIsoBlocks(image, 8193);
+       PutIsoBytes(image, uint64_t{big} * 2048, Rec("IN.DAT", data, 3));
+       return WithFolder(image, {IsoRecord("BIG", big, 0x1000001, true)});
+     },
+     false, 0, {}},
+    {"RecordOfLength33EndsTheFolder",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "ok");
+       return WithRawFolder(Rec("A.DAT", data, 2) + IsoRawRecord(33, 0, "", data, 2, false) +
+                            Rec("B.DAT", data, 2));
+     },
+     true, 1, {}},
+    {"RecordRunningPastTheFolderEndsIt",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "ok");
+       std::string bytes = Rec("A.DAT", data, 2);
+       bytes += Rec("B.DAT", data, 2);
+       return WithRawFolder(bytes, static_cast<uint32_t>(bytes.size() - 1));
+     },
+     true, 1, {}},
+    {"ZeroAtASectorStartSkipsTheSector",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "ok");
+       std::string bytes(4096, '\0');
+       bytes.replace(0, 0, Rec("A.DAT", data, 2));
+       bytes.resize(4096);
+       // The first sector: A.DAT then zeros; the second: nothing at its start
+       // but a record further in (never seen); the third: C.DAT.
+       std::string second = std::string(100, '\0') + Rec("B.DAT", data, 2);
+       bytes.replace(2048, second.size(), second);
+       bytes += Rec("C.DAT", data, 2);
+       return WithRawFolder(bytes, 3 * 2048);
+     },
+     true, 2, {}},
+    {"NamesAboveAsciiAreCopied",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, "ok");
+       return WithFolder(image, {Rec("CAF\xc9.DAT", data, 2)});
+     },
+     true, 1, {}},
+    {"FileInTheDescriptorArea",
+     [] { return WithFolder(NewIsoImage(), {Rec("PVD.DAT", 16, 2048)}); },
+     true, 1, {}},
+    {"TruncatedInAFile",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t root = ReserveIsoBlocks(image, 1);
+       uint32_t hv1 = ReserveIsoBlocks(image, 1);
+       uint32_t data = AddIsoFile(image, std::string(5000, 't'));
+       uint32_t hv1_size = PutIsoDirectory(image, hv1, root, {Rec("CUT.DAT", data, 5000)});
+       SetIsoRoot(image, root,
+                  PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, hv1_size, true)}));
+       return image;
+     },
+     false, 1, {"copy failed at %D\\CUT.DAT"}, true},
+    {"TruncatedInItsFolders",
+     [] {
+       IsoImage image = NewIsoImage();
+       uint32_t data = AddIsoFile(image, std::string(5000, 't'));
+       return WithFolder(image, {Rec("CUT.DAT", data, 5000)});
+     },
+     false, 0, {}, true, true},
+};
+
+struct HostileTest : CraftedTest, ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileTest, HasItsOutcome) {
+  const Hostile& h = GetParam();
+  IsoImage image = h.make();
+  if (h.truncate) image.bytes.resize(image.bytes.size() - 4000);
+  EXPECT_EQ(Install(image), h.accepted);
+  std::string expected;
+  for (std::string line : h.lines) {
+    line.replace(line.find("%D"), 2, folder.data_text);
+    expected += Line(line);
+  }
+  if (h.refused) {
+    EXPECT_EQ(folder.Log(), Utf8(Wide(image_path)) + ": not the Morvath Saga's disc 1\r\n");
+    EXPECT_FALSE(Exists(folder.data));
+  } else {
+    EXPECT_EQ(folder.Log(), expected + Installed(h.files, h.accepted ? "done" : "FAILED"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, HostileTest, ::testing::ValuesIn(kHostile),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -177,7 +178,21 @@ struct FaultMatrixTest : ::testing::Test {
   int runs = 0;
 };
 
+// Every index on Linux. Under Wine each run starts two processes and costs
+// about 0.4 s, so the Windows build takes every third index unless
+// HV_MATRIX_STRIDE says otherwise (1 runs them all: about four minutes).
+int Stride() {
+  const char* value = std::getenv("HV_MATRIX_STRIDE");
+  if (value != nullptr && std::atoi(value) > 0) return std::atoi(value);
+#ifdef _WIN32
+  return 3;
+#else
+  return 1;
+#endif
+}
+
 TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
+  const int stride = Stride();
   int total = 0;
   int reads = 0;
   int writes = 0;
@@ -191,24 +206,24 @@ TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
   ASSERT_EQ(TreeDifferences(source, root / "data" / "HV1"), "");
   // The pipe is polled as the child's output arrives, so counts vary a
   // little from run to run; past the end the last runs fail nothing.
-  for (int n = 1; n <= total; ++n) {
+  for (int n = 1; n <= total; n += stride) {
     Check("call", [](TestPlatformState& s, int i) { s.fail_total_nth = i; }, n);
   }
-  for (int n = 1; n <= reads; ++n) {
+  for (int n = 1; n <= reads; n += stride) {
     Check("short read", [](TestPlatformState& s, int i) {
       s.short_read_nth = i;
       s.short_bytes = 1;
     }, n);
   }
-  for (int n = 1; n <= writes; ++n) {
+  for (int n = 1; n <= writes; n += stride) {
     Check("short write", [](TestPlatformState& s, int i) {
       s.short_write_nth = i;
       s.short_bytes = 1;
     }, n);
   }
   std::printf("fault matrix: %d platform calls, %d reads, %d writes in a first start; "
-              "%d faulted runs, each followed by a repair run\n",
-              total, reads, writes, runs);
+              "%d faulted runs (every %sindex), each followed by a repair run\n",
+              total, reads, writes, runs, stride == 1 ? "" : (std::to_string(stride) + "th ").c_str());
   RecordProperty("calls", total);
   RecordProperty("runs", runs);
 }
