@@ -1,16 +1,35 @@
 #!/usr/bin/env bash
-# Builds both targets and runs every test of both: the Linux build natively,
-# the Windows build under Wine.
+# Every test: the Linux build natively, the Windows build under Wine (its
+# real windows driven under Xvfb), the Linux build again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+#   HV_JOBS       parallel jobs (default 2)
+#   HV_FUZZ_SECONDS  seconds per fuzz target (default 45; 0 skips fuzzing)
 set -u
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
 jobs=${HV_JOBS:-2}
-set -e
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j"$jobs"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$jobs"
-set +e
+fuzz_seconds=${HV_FUZZ_SECONDS:-45}
+start=$SECONDS
+summary=()
+
+# stage NAME COMMAND...: runs one stage, keeps its closing lines for the end.
+stage() {
+  local name=$1 log
+  shift
+  log=$(mktemp)
+  echo "== $name =="
+  "$@" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  summary+=("== $name: $([ "$rc" = 0 ] && echo passed || echo FAILED) ($((SECONDS - start)) s so far)")
+  summary+=("$(grep -E 'tests passed|tests failed|finding:' "$log" | tail -n 4)")
+  rm -f "$log"
+  [ "$rc" = 0 ] || status=1
+}
+
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j"$jobs"; }
+status=0
+build linux || exit 1
+build windows || exit 1
 
 export HV_WINEPREFIX=${HV_WINEPREFIX:-$PWD/build/windows/wineprefix}
 mkdir -p "$HV_WINEPREFIX"
@@ -20,9 +39,16 @@ WINEPREFIX=$HV_WINEPREFIX WINEDEBUG=-all wineserver -p 120
 WINEPREFIX=$HV_WINEPREFIX WINEDEBUG=-all wine cmd /c exit >/dev/null 2>&1
 trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1' EXIT
 
-status=0
-echo "== Linux build =="
-ctest --preset linux -j"$jobs" || status=1
-echo "== Windows build (under Wine) =="
-ctest --preset windows -j"$jobs" || status=1
+stage "Linux build" ctest --preset linux -j"$jobs"
+stage "Windows build (under Wine)" ctest --preset windows -j"$jobs"
+WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1
+sanitized() { build linux-sanitize >/dev/null && ctest --preset linux-sanitize -j"$jobs"; }
+stage "Linux build with ASan and UBSan" sanitized
+if [ "$fuzz_seconds" -gt 0 ]; then
+  stage "Fuzz targets, ${fuzz_seconds} s each" scripts/fuzz.sh "$fuzz_seconds"
+fi
+
+echo
+printf '%s\n' "${summary[@]}"
+echo "== all stages $([ "$status" = 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
 exit $status
