@@ -138,6 +138,25 @@ TEST_F(ShipsTest, AGrandchildHoldingThePipeIsWaitedFor) {
   EXPECT_EQ(OpenHandleReport(), "");
 }
 
+// A child that floods its output: every line is read, logged and dropped
+// as it comes; nothing piles up. 10 MB natively; 1 MB under Wine, where each
+// one-byte read is a round trip to the server.
+TEST_F(ShipsTest, AFloodOfOutputIsReadToItsEnd) {
+#ifdef _WIN32
+  const int lines = 10000;
+#else
+  const int lines = 100000;
+#endif
+  const std::string text(99, 'f');
+  Script("#!repeat " + std::to_string(lines) + " " + text + "\nDONE\n");
+  WCHAR reason[kReasonSize];
+  EXPECT_TRUE(RunShipSetup(true, reason));
+  std::string log = Log();
+  EXPECT_EQ(log.size(), static_cast<size_t>(lines) * (7 + 99 + 2) + 13);
+  EXPECT_EQ(log.substr(log.size() - 13), "ships: DONE\r\n");
+  EXPECT_EQ(OpenHandleReport(), "");
+}
+
 // The log is open while the child runs; the child gets the pipe only.
 TEST_F(ShipsTest, TheChildCannotReachTheSetupLog) {
   LogLine(u"before");
