@@ -17,24 +17,8 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol)
 nice_level=${HV_FUZZ_NICE:-0}
 
-# Tools, installed when missing (Debian, as root).
-need=()
-have() { command -v "$1" >/dev/null 2>&1; }
-have clang++ || need+=(clang)
-have cmake || need+=(cmake)
-have xorriso || need+=(xorriso)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
-  need+=(libclang-rt-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" != 0 ]; then
-    echo "missing packages: ${need[*]} (run as root, or: sudo apt-get install ${need[*]})" >&2
-    exit 1
-  fi
-  echo "installing: ${need[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+# Tools (clang and its fuzzer runtime, xorriso), installed when missing.
+"$root/scripts/deps.sh"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DHV_FUZZ=ON \

@@ -5,10 +5,7 @@
 start_display
 start_wine
 make_release
-start_launcher
-info=$(next_box 30) || exit 1
-answer "$info" Return
-dialog=$(wait_window '^Your Halvorn: The Morvath Saga disc image \(disc 1\)$') || exit 1
+to_file_dialog
 answer "$dialog" Escape
 wait_gone "$dialog"
 again=$(next_box 30 "$info") || exit 1

@@ -124,6 +124,27 @@ expect_game_started() {
   grep -qi '^cwd=.*data.HV1$' "$game_record" || fail "the game did not start in data\\HV1: $(cat "$game_record")"
 }
 
+# Starts the launcher with no data, answers the information box with OK and
+# waits for the open-file dialog; sets $info and $dialog to their ids.
+to_file_dialog() {
+  start_launcher
+  info=$(next_box 30) || exit 1
+  screenshot "information-box"
+  answer "$info" Return
+  dialog=$(wait_window '^Your Halvorn: The Morvath Saga disc image \(disc 1\)$') || exit 1
+  screenshot "file-dialog"
+}
+
+# After a whole first start: exit 0, the game started, the model file
+# written, and the data byte for byte the full-size image's.
+expect_first_start_done() {
+  [ "$1" = 0 ] || fail "exit code $1, expected 0"
+  expect_game_started
+  [ -f "$root/models/type00.hvm" ] || fail "no models\\type00.hvm"
+  diff -r "$HV_BUILD/test-images/trees/full/HV1" "$root/data/HV1" >/dev/null ||
+    fail "the installed files differ from the image's"
+}
+
 with_data() {
   local i
   mkdir -p "$root/data/HV1/GAMEDAT"

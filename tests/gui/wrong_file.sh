@@ -6,10 +6,7 @@ image="$HV_BUILD/test-images/level1.iso"
 start_display
 start_wine
 make_release
-start_launcher
-info=$(next_box 30) || exit 1
-answer "$info" Return
-dialog=$(wait_window '^Your Halvorn: The Morvath Saga disc image \(disc 1\)$') || exit 1
+to_file_dialog
 pick_file "$dialog" "$(winpath "$image")"
 warning=$(next_box 30 "$info") || exit 1
 screenshot "warning-box"
