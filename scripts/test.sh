@@ -31,15 +31,13 @@ status=0
 build linux || exit 1
 build windows || exit 1
 
-export HV_WINEPREFIX=${HV_WINEPREFIX:-$PWD/build/windows/wineprefix}
-mkdir -p "$HV_WINEPREFIX"
-# The first start makes the prefix; a persistent wineserver keeps later
-# starts cheap. Both end with the run.
-WINEPREFIX=$HV_WINEPREFIX WINEDEBUG=-all wineserver -p 120
-WINEPREFIX=$HV_WINEPREFIX WINEDEBUG=-all wine cmd /c exit >/dev/null 2>&1
-trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1' EXIT
-
 stage "Linux build" ctest --preset linux -j"$jobs"
+
+export HV_WINEPREFIX=${HV_WINEPREFIX:-$PWD/build/windows/wineprefix}
+# The first start makes the prefix and its services (scripts/wine-run.sh);
+# the persistent wineserver keeps later starts cheap. Both end with the stage.
+scripts/wine-run.sh cmd /c exit >/dev/null 2>&1
+trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1' EXIT
 stage "Windows build (under Wine)" ctest --preset windows -j"$jobs"
 WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1
 sanitized() { build linux-sanitize >/dev/null && ctest --preset linux-sanitize -j"$jobs"; }
