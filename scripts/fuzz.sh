@@ -5,7 +5,8 @@
 # Targets: fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol (default: all),
 # each run for SECONDS (default 60) on its working corpus build/fuzz/corpus/<target>,
 # seeded from build/fuzz/seeds. Each run adds a line to build/fuzz/results.txt;
-# the table of every target's latest run is printed at the end. Findings land
+# the table of every target's latest run is printed at the end. Each run's
+# libFuzzer output is kept in <build>/logs/<target>-<time>.log. Findings land
 # in build/fuzz/findings/<target>/. Exits non-zero when any target found one.
 # SECONDS 0 replays the corpora once without mutating (the check of a corpus
 # grown by a faster build).
@@ -57,7 +58,7 @@ for target in "${targets[@]}"; do
   fi
   corpus=$work/corpus/$target
   findings=$work/findings/$target
-  log=$build/logs/$target.log
+  log=$build/logs/$target-$(date -u +%Y%m%dT%H%M%SZ).log
   mkdir -p "$corpus" "$findings" "$build/logs"
   limit=-max_total_time=$seconds
   [ "$seconds" -eq 0 ] && limit=-runs=0
