@@ -48,6 +48,7 @@ seeds() {
   esac
 }
 
+mkdir -p "$work"
 results=$work/results.txt
 [ -f "$results" ] || printf 'date\ttarget\tseconds\texecutions\texecs/s\tcorpus\tresult\n' > "$results"
 failed=0
