@@ -18,28 +18,38 @@ bool IsForbiddenUnit(uint32_t c) {
   }
 }
 
-char Upper(uint32_t c) {
-  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+uint32_t Upper(uint32_t c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+// The units of a name, 8-bit or wide, as code values.
+uint32_t UnitOf(char c) { return static_cast<unsigned char>(c); }
+uint32_t UnitOf(WCHAR c) { return c; }
+
+bool SameWord(const uint32_t* upper, size_t length, const char* word) {
+  for (size_t i = 0; i < length; ++i) {
+    if (word[i] == '\0' || upper[i] != static_cast<unsigned char>(word[i])) return false;
+  }
+  return word[length] == '\0';
 }
 
-// Windows opens a device, not a file, for these names with any extension.
+// Windows opens a device, not a file, for these names. It matches them on
+// what comes before the first dot, trailing spaces dropped, so "NUL .TXT"
+// and "COM1 .DAT" are devices too. A port's number may be a superscript one,
+// two or three: 0xB9, 0xB2, 0xB3 in the ANSI page, the same values in UTF-16.
 template <class Unit>
 bool IsDeviceName(const Unit* name) {
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
   size_t stem = 0;
   while (name[stem] != 0 && name[stem] != '.') ++stem;
-  char upper[5] = {};
-  if (stem < 3 || stem > 4) return false;
-  for (size_t i = 0; i < stem; ++i) upper[i] = Upper(static_cast<uint32_t>(name[i]));
-  if (stem == 3) {
-    for (const char* device : kDevices) {
-      if (upper[0] == device[0] && upper[1] == device[1] && upper[2] == device[2]) return true;
-    }
-    return false;
+  while (stem > 0 && name[stem - 1] == ' ') --stem;
+  uint32_t upper[8];
+  if (stem < 3 || stem > 7) return false;
+  for (size_t i = 0; i < stem; ++i) upper[i] = Upper(UnitOf(name[i]));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (SameWord(upper, stem, device)) return true;
   }
-  bool port = (upper[0] == 'C' && upper[1] == 'O' && upper[2] == 'M') ||
-              (upper[0] == 'L' && upper[1] == 'P' && upper[2] == 'T');
-  return port && upper[3] >= '0' && upper[3] <= '9';
+  if (stem != 4 || !(SameWord(upper, 3, "COM") || SameWord(upper, 3, "LPT"))) return false;
+  uint32_t n = upper[3];
+  return (n >= '0' && n <= '9') || n == 0xB9 || n == 0xB2 || n == 0xB3;
 }
 
 template <class Unit>
@@ -47,8 +57,7 @@ bool IsSafeName(const Unit* name) {
   bool only_dots_and_spaces = true;
   size_t n = 0;
   for (; name[n] != 0; ++n) {
-    uint32_t c = static_cast<uint32_t>(name[n]);
-    if constexpr (sizeof(Unit) == 1) c &= 0xFF;
+    uint32_t c = UnitOf(name[n]);
     if (IsForbiddenUnit(c)) return false;
     if (c != '.' && c != ' ') only_dots_and_spaces = false;
   }
@@ -60,51 +69,37 @@ int Fail(ExtractContext* context) {
   return 0;
 }
 
-// Adds a directory extent to the set of those copied; false when it was
-// there already (or the set is full, which the folder budget rules out).
-bool FirstVisit(ExtractBudget* budget, uint32_t extent) {
-  uint32_t key = extent + 1;  // 0 marks an empty slot
-  uint32_t mask = budget->seen_slots - 1;
-  for (uint32_t probe = 0, i = (key * 2654435761u) & mask; probe < budget->seen_slots;
-       ++probe, i = (i + 1) & mask) {
-    if (budget->seen[i] == key) return false;
-    if (budget->seen[i] == 0) {
-      budget->seen[i] = key;
-      return true;
-    }
-  }
-  return false;
-}
-
 int ExtractDirectory(ExtractContext* context, const DiscEntry& entry, const WCHAR* target) {
-  ExtractBudget* budget = context->budget;
-  if (context->depth + 1 > kMaxExtractDepth) {
-    LogLine(u"image: too deep at %s", target);
-    return Fail(context);
+  DiscTree* tree = &context->budget->tree;
+  switch (EnterDiscFolder(tree, entry)) {
+    case FolderEntry::kEntered:
+      break;
+    case FolderEntry::kTooDeep:
+      LogLine(u"image: too deep at %s", target);
+      return Fail(context);
+    case FolderEntry::kSeen:
+      LogLine(u"image: directory loop at %s", target);
+      return Fail(context);
+    case FolderEntry::kTooManyFolders:
+      LogLine(u"image: too many folders at %s", target);
+      return Fail(context);
+    case FolderEntry::kTooMuchData:
+      LogLine(u"image: too much folder data at %s", target);
+      return Fail(context);
   }
-  if (budget->directories_left == 0) {
-    LogLine(u"image: too many folders at %s", target);
-    return Fail(context);
-  }
-  if (!FirstVisit(budget, entry.extent)) {
-    LogLine(u"image: directory loop at %s", target);
-    return Fail(context);
-  }
-  --budget->directories_left;
-
   ExtractContext child{};
   child.image = context->image;
   CopyWide(child.dest, kTargetPathLimit, target);
   child.files = 0;
   child.ok = 1;
-  child.depth = context->depth + 1;
-  child.budget = budget;
+  child.budget = context->budget;
   SHCreateDirectoryExW(nullptr, target, nullptr);
   uint32_t result = 0;
   if (WalkDiscDirectory(context->image, entry, ExtractVisitor, &child)) {
     context->files += child.files;
     result = child.ok;
   }
+  LeaveDiscFolder(tree);
   context->ok = result;
   return static_cast<int>(result);
 }
@@ -193,22 +188,21 @@ bool ExtractDiscFolder(HANDLE image, const DiscEntry& folder, uint32_t* files) {
     LogLine(u"can't write %s", root.dest);
     return false;
   }
-  // Twice the folder budget keeps the set of extents at most half full.
-  ExtractBudget budget{kMaxExtractDirectories, kMaxExtractFiles, kMaxExtractBytes, nullptr,
-                       2 * kMaxExtractDirectories};
-  budget.seen = static_cast<uint32_t*>(std::calloc(budget.seen_slots, sizeof(uint32_t)));
-  if (budget.seen == nullptr) {
+  ExtractBudget budget{};
+  if (!BeginDiscTree(&budget.tree)) {
     LogLine(u"can't write %s", root.dest);
     return false;
   }
-  FirstVisit(&budget, folder.extent);
+  budget.files_left = kMaxExtractFiles;
+  budget.bytes_left = kMaxExtractBytes;
   root.files = 0;
   root.ok = 1;
-  root.depth = 0;
   root.budget = &budget;
   SHCreateDirectoryExW(nullptr, root.dest, nullptr);
+  // The first folder entered cannot be refused: nothing is spent yet.
+  EnterDiscFolder(&budget.tree, folder);
   bool walked = WalkDiscDirectory(image, folder, ExtractVisitor, &root);
-  std::free(budget.seen);
+  EndDiscTree(&budget.tree);
   if (!walked) return false;
   *files = root.files;
   return root.ok != 0;

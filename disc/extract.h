@@ -4,28 +4,23 @@
 #include <cstdint>
 
 #include "disc/reader.h"
+#include "disc/tree.h"
 #include "platform/platform.h"
 
 constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB, one per file being copied
 constexpr uint32_t kTargetPathLimit = 259;
-// Bounds against crafted trees. A directory's extent is copied once: a record
-// leading to one already copied (an ancestor or not) is refused, since
-// sharing would multiply the work at every level. Nesting, folders, files
-// and bytes in all are bounded too; a real disc is far below each (its game
-// folder holds about 125 files and 150 MiB, and a CD holds at most ~900 MB),
-// and files sharing data could otherwise make a small image write terabytes.
-constexpr uint32_t kMaxExtractDepth = 64;
-constexpr uint32_t kMaxExtractDirectories = 65536;
+// Bounds against crafted trees, beside the folder walk's own (disc/tree.h):
+// files and bytes copied in all. A real disc is far below each (its game
+// folder holds about 125 files and 150 MiB, and a CD holds at most ~900 MB);
+// files sharing data could otherwise make a small image write terabytes.
 constexpr uint32_t kMaxExtractFiles = 65536;
 constexpr uint64_t kMaxExtractBytes = uint64_t{2} << 30;  // 2 GiB
 
 // What one extraction may still do, shared by all its levels.
 struct ExtractBudget {
-  uint32_t directories_left;
+  DiscTree tree;
   uint32_t files_left;
   uint64_t bytes_left;
-  uint32_t* seen;  // open-addressed set of directory extents copied (0 = empty slot)
-  uint32_t seen_slots;
 };
 
 // The state of copying one disc directory; each level owns its own while it is
@@ -35,15 +30,14 @@ struct ExtractContext {
   WCHAR dest[kTargetPathLimit + 1];    // the directory on disk receiving this level
   uint32_t files;                      // file records handled below this level
   uint32_t ok;                         // 1 until the first failure
-  // The depth and the extraction's shared budget.
-  uint32_t depth;                      // 0 at the top
-  ExtractBudget* budget;
+  ExtractBudget* budget;               // the extraction's, shared by every level
 };
 
 // False for names that must never become a path component on disk: empty,
 // made only of dots and spaces ("." and ".." among them), holding a separator,
 // a drive or stream colon, a wildcard or other character Windows forbids, or a
-// control byte, and the Windows device names (CON, NUL, COM1, ...).
+// control byte, and the names Windows takes for devices (CON, NUL, COM1, ...),
+// as it matches them: whatever follows a dot and trailing spaces ignored.
 bool IsSafeDiscName(const char* name);
 bool IsSafeWideName(const WCHAR* name);
 

@@ -25,10 +25,11 @@ bool ReadDiscRoot(HANDLE image, DiscEntry* root) {
   return true;
 }
 
-bool ManifestRowPresent(HANDLE image, const DiscEntry& folder, const ManifestEntry& row) {
-  DiscEntry entry;
-  return ResolveDiscPath(image, folder, row.path, &entry) && !entry.is_dir &&
-         entry.size == row.size;
+RowCheck CheckManifestRow(HANDLE image, const DiscEntry& folder, const ManifestEntry& row,
+                          DiscEntry* found) {
+  if (!ResolveDiscPath(image, folder, row.path, found)) return RowCheck::kMissing;
+  if (found->is_dir) return RowCheck::kFolder;
+  return found->size == row.size ? RowCheck::kPresent : RowCheck::kOtherSize;
 }
 
 bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const ManifestEntry* manifest,
@@ -44,7 +45,8 @@ bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const ManifestEntry* m
   bool accepted = ReadDiscRoot(image, &root) && ResolveDiscPath(image, root, u"HV1", &folder) &&
                   folder.is_dir;
   for (uint32_t i = 0; accepted && i < count; ++i) {
-    if (!ManifestRowPresent(image, folder, manifest[i])) {
+    DiscEntry found;
+    if (CheckManifestRow(image, folder, manifest[i], &found) != RowCheck::kPresent) {
       LogLine(u"image: %s missing or another size", manifest[i].path);
       accepted = false;
     }

@@ -23,8 +23,12 @@ static_assert(kDescriptorRootRecord + kRecordMinLength == 190);
 // primary descriptor.
 bool ReadDiscRoot(HANDLE image, DiscEntry* root);
 
-// True when `row` resolves below `folder` to a file of exactly its size.
-bool ManifestRowPresent(HANDLE image, const DiscEntry& folder, const ManifestEntry& row);
+enum class RowCheck { kPresent, kMissing, kFolder, kOtherSize };
+
+// How `row` stands below `folder`: present only as a file of exactly its
+// size. `found` gets the entry whenever the path resolves.
+RowCheck CheckManifestRow(HANDLE image, const DiscEntry& folder, const ManifestEntry& row,
+                          DiscEntry* found);
 
 // Opens the image, checks it against `manifest` (in order, stopping at the
 // first row that fails) and, when it passes, copies its HV1 folder into the

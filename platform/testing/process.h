@@ -24,3 +24,7 @@ ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_l
 
 // Sets or clears an environment variable of this process (children inherit it).
 void SetTestEnvironment(const char* name, const char* value);
+
+// The most memory this process has held at once, in bytes (its peak
+// resident set, or peak working set on Windows).
+uint64_t PeakMemoryBytes();

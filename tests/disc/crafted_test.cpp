@@ -4,11 +4,19 @@
 #include <vector>
 
 #include "disc/verify.h"
+#include "platform/testing/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
 #include "tests/support/test_platform.h"
 
 namespace {
+
+// HV1 holding `records`; extra folders are laid out by the caller first.
+IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records) {
+  uint32_t size = 0;
+  PutIsoRootWithFolder(image, records, &size);
+  return image;
+}
 
 // Images no mastering program writes, made to step outside the data
 // directory or to make the copy run without end.
@@ -63,19 +71,25 @@ TEST_F(CraftedTest, UnsafeNamesAreSkippedAndTheRestIsCopied) {
       {"...", ".."}, {"..", "."}, {". .", ". "}, {"A\\B", "A\\B"}, {"A/B", "A/B"},
       {"C:", "C:"}, {"X:Y", "X:Y"}, {"TAB\tNAME", "TAB?NAME"},
       {"X\r\nsetup done", "X??setup done"}, {"NUL", "NUL"},
-      {"con.txt", "con.txt"}, {"COM1", "COM1"}, {"Q?", "Q?"}, {"", ""}};
+      {"con.txt", "con.txt"}, {"COM1", "COM1"}, {"Q?", "Q?"}, {"", ""},
+      // Devices as Windows matches them: trailing spaces and what follows a
+      // dot ignored, superscript port numbers (logged widened, so as UTF-8).
+      {"NUL .TXT", "NUL .TXT"}, {"COM1 .DAT", "COM1 .DAT"}, {"AUX  ", "AUX  "},
+      {"COM\xb9", "COM\xc2\xb9"}, {"lpt\xb3.x", "lpt\xc2\xb3.x"}, {"CONOUT$", "CONOUT$"}};
   for (auto [id, name] : names) records.push_back(IsoRecord(std::string(id) + ";1", data, 4, false));
   records.push_back(IsoRecord("...", inner, inner_size, true));  // a folder that would be ".."
   records.push_back(IsoRecord("GOOD.DAT;1", data, 4, false));
+  records.push_back(IsoRecord("COMA.DAT;1", data, 4, false));  // no port: a file
   uint32_t hv1_size = 0;
   PutIsoRootWithFolder(image, records, &hv1_size);
   EXPECT_TRUE(Install(image));
   std::string expected;
   for (auto [id, name] : names) expected += Line(std::string("image: unsafe name ") + name);
   expected += Line("image: unsafe name ..");
-  EXPECT_EQ(folder.Log(), expected + Installed(1, "done"));
-  EXPECT_EQ(CountFiles(folder.data), 1u);
+  EXPECT_EQ(folder.Log(), expected + Installed(2, "done"));
+  EXPECT_EQ(CountFiles(folder.data), 2u);
   EXPECT_EQ(ReadFileBytes(folder.data / "GOOD.DAT"), "evil");
+  EXPECT_EQ(ReadFileBytes(folder.data / "COMA.DAT"), "evil");
 }
 
 // Records leading back to a folder being copied: to itself, or three levels
@@ -130,6 +144,26 @@ TEST_F(CraftedTest, NestingIsBounded) {
   EXPECT_EQ(folder.Log(), Line("image: too deep at " + path) + Installed(0, "FAILED"));
 }
 
+// Folders whose 16 MiB extents overlap sector by sector, each holding the
+// next: each is an extent of its own, and each level would hold 16 MiB of the
+// same bytes while it descends (1 GiB by the depth bound). The walk's bound on
+// folder data refuses the fourth, with 48 MiB read.
+TEST_F(CraftedTest, OverlappingFoldersKeepMemoryBounded) {
+  IsoImage image = NewIsoImage();
+  const uint32_t sectors = 8192 + 70;
+  uint32_t first = ReserveIsoBlocks(image, sectors);
+  for (uint32_t k = 0; k + 1 < sectors; ++k) {
+    PutIsoBytes(image, uint64_t{first + k} * 2048, IsoRecord("D", first + k + 1, 0x1000000, true));
+  }
+  image = WithFolder(image, {IsoRecord("D", first, 0x1000000, true)});
+  EXPECT_FALSE(Install(image));
+  EXPECT_EQ(folder.Log(), Line("image: too much folder data at " + folder.data_text +
+                               "\\D\\D\\D\\D") + Installed(0, "FAILED"));
+  uint64_t peak = PeakMemoryBytes();
+  EXPECT_GT(peak, 0u);
+  EXPECT_LT(peak, uint64_t{384} << 20);
+}
+
 // An identifier running past its record ends that folder's walk: the records
 // before it are copied, none after it.
 TEST_F(CraftedTest, AnIdentifierPastItsRecordEndsTheFolder) {
@@ -159,13 +193,6 @@ struct Hostile {
 };
 
 void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
-
-// HV1 holding `records`; extra folders are laid out by the caller first.
-IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records) {
-  uint32_t size = 0;
-  PutIsoRootWithFolder(image, records, &size);
-  return image;
-}
 
 // HV1 holding a folder SUB whose records are `inner` (after self and parent).
 IsoImage WithSub(std::vector<std::string> (*inner)(uint32_t hv1, uint32_t sub, IsoImage& image)) {
@@ -218,6 +245,9 @@ const Hostile kHostile[] = {
      false, 1, {"copy failed at %D\\LONG.DAT"}},
     {"FolderExtentPastTheEnd",
      [] { return WithFolder(NewIsoImage(), {IsoRecord("GONE", 900000, 2048, true)}); },
+     false, 0, {}},
+    {"FolderAtTheLastExtent",
+     [] { return WithFolder(NewIsoImage(), {IsoRecord("LAST", 0xFFFFFFFF, 2048, true)}); },
      false, 0, {}},
     {"FolderOfSizeZero",
      [] {

@@ -233,8 +233,8 @@ TEST_F(CopyTest, ATargetPathTooLongIsNotCut) {
   std::u16string cut = (data + u"\\A.DAT").substr(0, 259);
   EXPECT_EQ(folder.Log(), "can't write " + Utf8(cut) + "\r\ninstalled 0 files from " +
                               Utf8(Wide(image)) + " into " + Utf8(data) + ": FAILED\r\n");
-  // Only the (empty) data directory was made.
-  EXPECT_EQ(CountFiles(deep), 0u);
+  // Nothing was written (Windows does not even make a folder that long).
+  EXPECT_EQ(Exists(deep) ? CountFiles(deep) : 0u, 0u);
 }
 
 // Names differing only in case: on Windows one file, the later copy

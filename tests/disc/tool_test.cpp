@@ -15,14 +15,18 @@ struct ToolRun {
   std::string out;
 };
 
+std::string Drain(FILE* file) {
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
 ToolRun Verify(const fs::path& image) {
   FILE* out = std::tmpfile();
   int code = VerifyDiscImage(Wide(image).c_str(), out);
-  std::string text;
-  std::rewind(out);
-  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
-  std::fclose(out);
-  return {code, text};
+  return {code, Drain(out)};
 }
 
 size_t Lines(const std::string& text, const std::string& start) {
@@ -32,6 +36,34 @@ size_t Lines(const std::string& text, const std::string& start) {
     if (text.find('\n', at) == std::string::npos) break;
   }
   return n;
+}
+
+// 64 levels, each folder naming the next one twice: followed once, the list
+// stays linear (2 records a level) where following both would list 2^64.
+TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
+  TempDir dir;
+  IsoImage image = NewIsoImage();
+  std::vector<uint32_t> levels;
+  for (int i = 0; i < 64; ++i) levels.push_back(ReserveIsoBlocks(image, 1));
+  for (int i = 0; i < 64; ++i) {
+    std::vector<std::string> records;
+    if (i + 1 < 64) {
+      records = {IsoRecord("A", levels[i + 1], 2048, true), IsoRecord("B", levels[i + 1], 2048, true)};
+    }
+    PutIsoDirectory(image, levels[i], i == 0 ? levels[0] : levels[i - 1], records);
+  }
+  uint32_t root = ReserveIsoBlocks(image, 1);
+  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {IsoRecord("L", levels[0], 2048, true)}));
+  SaveIsoImage(image, dir.path / "shared.iso");
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  int code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err);
+  std::string listed = Drain(out);
+  std::string refused = Drain(err);
+  EXPECT_EQ(code, 0) << refused;  // nothing lost: B's records are A's
+  EXPECT_EQ(Lines(listed, "d\t"), 1u + 2 * 63);
+  EXPECT_EQ(Lines(refused, "L/A/"), 62u);  // every B below the first level
+  EXPECT_EQ(Lines(refused, "L/B: not followed: its extent was listed before"), 1u) << refused;
 }
 
 TEST(DiscToolTest, VerifyAcceptsTheFullImage) {

@@ -4,13 +4,13 @@
 
 #include "disc/manifest.h"
 #include "disc/reader.h"
+#include "disc/tree.h"
 #include "disc/verify.h"
 
 namespace {
 
-constexpr uint32_t kMaxListDepth = 64;
-// Room for a name below the deepest level followed.
-constexpr uint32_t kListPathSize = (kMaxListDepth + 2) * kDiscNameSize;
+// Room for a name below the deepest level the walk follows.
+constexpr uint32_t kListPathSize = (kMaxTreeDepth + 2) * kDiscNameSize;
 
 void PutWide(FILE* stream, const WCHAR* text) {
   char utf8[4096];
@@ -23,52 +23,63 @@ HANDLE OpenImage(const WCHAR* path) {
                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// One directory level of the listing; the chain of levels guards against
-// records that lead back to an ancestor.
-struct ListLevel {
+// What the listing shares across its levels.
+struct Listing {
   HANDLE image;
   FILE* out;
   FILE* err;
-  const ListLevel* parent;
-  uint32_t extent;
-  uint32_t depth;
+  DiscTree tree;
+  bool whole;  // every folder's records were listed
+};
+
+// One directory level of the listing.
+struct ListLevel {
+  Listing* listing;
   char path[kListPathSize];  // "" at the root
 };
 
+const char* WhyNotFollowed(FolderEntry entry) {
+  switch (entry) {
+    case FolderEntry::kTooDeep:
+      return "too deep";
+    case FolderEntry::kSeen:
+      return "its extent was listed before (a loop or a shared folder)";
+    case FolderEntry::kTooManyFolders:
+      return "too many folders";
+    case FolderEntry::kTooMuchData:
+      return "too much folder data";
+    case FolderEntry::kEntered:
+      break;
+  }
+  return "";
+}
+
 int ListVisitor(const char* name, const DiscEntry& entry, void* context) {
   ListLevel* level = static_cast<ListLevel*>(context);
-  // About 4 KiB a level, 64 levels at most: well within any thread's stack.
-  ListLevel child_level;
-  ListLevel* child = &child_level;
+  Listing* listing = level->listing;
+  // About 4 KiB a level, 65 levels at most: well within any thread's stack.
+  ListLevel child;
+  child.listing = listing;
   size_t length = std::strlen(level->path);
-  std::memcpy(child->path, level->path, length);
-  if (length > 0) child->path[length++] = '/';
-  size_t name_length = std::strlen(name);
-  std::memcpy(child->path + length, name, name_length + 1);
-  std::fprintf(level->out, "%c\t%lu\t%lu\t%s\n", entry.is_dir ? 'd' : 'f',
+  std::memcpy(child.path, level->path, length);
+  if (length > 0) child.path[length++] = '/';
+  std::memcpy(child.path + length, name, std::strlen(name) + 1);
+  std::fprintf(listing->out, "%c\t%lu\t%lu\t%s\n", entry.is_dir ? 'd' : 'f',
                static_cast<unsigned long>(entry.extent), static_cast<unsigned long>(entry.size),
-               child->path);
-  if (entry.is_dir) {
-    bool loop = false;
-    for (const ListLevel* up = level; up != nullptr; up = up->parent) {
-      if (up->extent == entry.extent) loop = true;
-    }
-    if (loop) {
-      std::fprintf(level->err, "directory loop at %s: not followed\n", child->path);
-    } else if (level->depth + 1 > kMaxListDepth) {
-      std::fprintf(level->err, "too deep at %s: not followed\n", child->path);
-    } else {
-      child->image = level->image;
-      child->out = level->out;
-      child->err = level->err;
-      child->parent = level;
-      child->extent = entry.extent;
-      child->depth = level->depth + 1;
-      if (!WalkDiscDirectory(level->image, entry, ListVisitor, child)) {
-        std::fprintf(level->err, "can't read the directory %s\n", child->path);
-      }
-    }
+               child.path);
+  if (!entry.is_dir) return 1;
+  FolderEntry entered = EnterDiscFolder(&listing->tree, entry);
+  if (entered != FolderEntry::kEntered) {
+    // A folder listed before lost nothing: its records are listed already.
+    if (entered != FolderEntry::kSeen) listing->whole = false;
+    std::fprintf(listing->err, "%s: not followed: %s\n", child.path, WhyNotFollowed(entered));
+    return 1;
   }
+  if (!WalkDiscDirectory(listing->image, entry, ListVisitor, &child)) {
+    listing->whole = false;
+    std::fprintf(listing->err, "can't read the directory %s\n", child.path);
+  }
+  LeaveDiscFolder(&listing->tree);
   return 1;
 }
 
@@ -97,35 +108,30 @@ void ExplainNotAnImage(HANDLE image, const WCHAR* path, FILE* out) {
 }  // namespace
 
 int ListDiscImage(const WCHAR* path, FILE* out, FILE* err) {
-  HANDLE image = OpenImage(path);
-  if (image == INVALID_HANDLE_VALUE) {
+  Listing listing{OpenImage(path), out, err, {}, true};
+  if (listing.image == INVALID_HANDLE_VALUE) {
     std::fputs("can't open ", err);
     PutWide(err, path);
     std::fputs("\n", err);
     return 1;
   }
   DiscEntry root;
-  int code = 1;
-  ListLevel top;
-  ListLevel* level = &top;
-  if (!ReadDiscRoot(image, &root)) {
+  bool listed = false;
+  if (!ReadDiscRoot(listing.image, &root)) {
     std::fputs("no ISO 9660 primary volume descriptor\n", err);
+  } else if (!BeginDiscTree(&listing.tree)) {
+    std::fputs("out of memory\n", err);
   } else {
-    level->image = image;
-    level->out = out;
-    level->err = err;
-    level->parent = nullptr;
-    level->extent = root.extent;
-    level->depth = 0;
-    level->path[0] = '\0';
-    if (WalkDiscDirectory(image, root, ListVisitor, level)) {
-      code = 0;
-    } else {
-      std::fputs("can't read the root directory\n", err);
-    }
+    ListLevel top;
+    top.listing = &listing;
+    top.path[0] = '\0';
+    EnterDiscFolder(&listing.tree, root);
+    listed = WalkDiscDirectory(listing.image, root, ListVisitor, &top);
+    if (!listed) std::fputs("can't read the root directory\n", err);
+    EndDiscTree(&listing.tree);
   }
-  CloseHandle(image);
-  return code;
+  CloseHandle(listing.image);
+  return listed && listing.whole ? 0 : 1;
 }
 
 int PrintManifest(FILE* out) {
@@ -171,21 +177,27 @@ int VerifyDiscImage(const WCHAR* path, FILE* out) {
     uint32_t passed = 0;
     for (const ManifestEntry& row : kDiscManifest) {
       DiscEntry entry;
-      if (!ResolveDiscPath(image, folder, row.path, &entry)) {
-        std::fputs("missing\t", out);
-        PutWide(out, row.path);
-        std::fputs("\n", out);
-      } else if (entry.is_dir) {
-        std::fputs("folder\t", out);
-        PutWide(out, row.path);
-        std::fputs("\tis a folder on the disc, a file is expected\n", out);
-      } else if (entry.size != row.size) {
-        std::fputs("size\t", out);
-        PutWide(out, row.path);
-        std::fprintf(out, "\t%lu bytes on the disc, %lu expected\n",
-                     static_cast<unsigned long>(entry.size), static_cast<unsigned long>(row.size));
-      } else {
-        ++passed;
+      switch (CheckManifestRow(image, folder, row, &entry)) {
+        case RowCheck::kPresent:
+          ++passed;
+          break;
+        case RowCheck::kMissing:
+          std::fputs("missing\t", out);
+          PutWide(out, row.path);
+          std::fputs("\n", out);
+          break;
+        case RowCheck::kFolder:
+          std::fputs("folder\t", out);
+          PutWide(out, row.path);
+          std::fputs("\tis a folder on the disc, a file is expected\n", out);
+          break;
+        case RowCheck::kOtherSize:
+          std::fputs("size\t", out);
+          PutWide(out, row.path);
+          std::fprintf(out, "\t%lu bytes on the disc, %lu expected\n",
+                       static_cast<unsigned long>(entry.size),
+                       static_cast<unsigned long>(row.size));
+          break;
       }
     }
     bool accepted = passed == kDiscManifestCount;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -116,4 +117,10 @@ void SetTestEnvironment(const char* name, const char* value) {
   } else {
     unsetenv(name);
   }
+}
+
+uint64_t PeakMemoryBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // reported in KiB
 }

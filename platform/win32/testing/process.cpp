@@ -2,6 +2,7 @@
 // input, collects its output and waits for it with a bound. It calls Windows
 // directly, not through g_platform, so a test's fault injection never reaches it.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -138,4 +139,11 @@ void SetTestEnvironment(const char* name, const char* value) {
   const std::wstring wide_value = Widen(value);
   SetEnvironmentVariableW(wide_name.c_str(), wide_value.c_str());
   _wputenv_s(wide_name.c_str(), wide_value.c_str());
+}
+
+uint64_t PeakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize;
 }
