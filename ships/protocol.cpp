@@ -20,10 +20,14 @@ bool StartsWith(const char* line, size_t length, const char* prefix) {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// One number from `*at`; false when no digit is there.
+// One number from `*at`, as "%lu" reads it where unsigned long has 32 bits:
+// spaces skipped, then an optional sign and at least one digit. The digits
+// read saturate at 4294967295, and a minus then negates modulo 2^32, so
+// "-1" reads 4294967295 (and "-99999999999" 1). False when no digit is there.
 bool ParseNumber(const char* text, size_t length, size_t* at, uint32_t* value) {
   while (*at < length && IsSpace(text[*at])) ++(*at);
-  if (*at < length && text[*at] == '+') ++(*at);
+  bool negative = false;
+  if (*at < length && (text[*at] == '+' || text[*at] == '-')) negative = text[(*at)++] == '-';
   if (*at >= length || text[*at] < '0' || text[*at] > '9') return false;
   uint64_t v = 0;
   while (*at < length && text[*at] >= '0' && text[*at] <= '9') {
@@ -31,7 +35,8 @@ bool ParseNumber(const char* text, size_t length, size_t* at, uint32_t* value) {
     if (v > 0xFFFFFFFFull) v = 0x100000000ull;  // saturate, keep consuming digits
     ++(*at);
   }
-  *value = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+  uint32_t magnitude = v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
+  *value = negative ? 0u - magnitude : magnitude;
   return true;
 }
 

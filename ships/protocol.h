@@ -31,7 +31,8 @@ struct ParsedLine {
 // What a line asks for. Lines are taken as their bytes, NUL bytes included.
 ParsedLine ParseLine(const char* line, size_t length);
 
-// Reads up to two unsigned decimal numbers as "%lu %lu" would (leading
-// spaces skipped, a missing number reads 0), but within `length` bytes and
-// without overflow: a number too large for 32 bits reads 4294967295.
+// Reads up to two numbers as "%lu %lu" reads them where unsigned long has 32
+// bits (leading spaces skipped, an optional sign, "-1" reading 4294967295, a
+// number too large reading 4294967295, a missing one 0 and ending the read),
+// but within `length` bytes.
 void ParseTwoNumbers(const char* text, size_t length, uint32_t* first, uint32_t* second);

@@ -54,7 +54,7 @@ TEST_F(ShipsTest, ProgressIsShownAndDoneSucceeds) {
   // A STEP line shows from the next PROGRESS line on.
   EXPECT_EQ(WindowTexts(), (std::vector<std::u16string>{u"Getting the 3D ships...",
                                                         u"Building hulls\n3 of 10",
-                                                        u"Painting\n4294967295 of 0"}));
+                                                        u"Painting\n4294967295 of 4294967295"}));
   ASSERT_FALSE(TP().windows.empty());
   EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
   EXPECT_EQ(Log(),
