@@ -2,11 +2,14 @@
 
 #include "platform/posix/handles.h"
 
-// The first token has its own rule: a leading quote runs to the next quote,
-// otherwise it ends at the first space or tab; no escapes. Later arguments
-// follow the backslash and quote rules: 2n backslashes and a quote give n
-// backslashes and toggle quoting, 2n+1 give n and a literal quote; inside
-// quotes, a doubled quote is a literal quote.
+// As CommandLineToArgvW splits. The first token has its own rule: a leading
+// quote runs to the next quote, otherwise it ends at the first space or tab;
+// no escapes. Later arguments end at a space or tab outside quotes; 2n
+// backslashes and a quote give n backslashes and a quote that counts, 2n+1
+// give n and a literal quote. Quotes that count are counted in runs: every
+// third of a run gives a literal quote and leaves the quoted part, and a run
+// that leaves the count at two leaves it too; so inside quotes `""` gives one
+// quote and ends the quoted part, and `"""` gives one and goes on quoted.
 std::u16string* SplitCommandLine(const char16_t* text, size_t* count) {
   std::vector<std::u16string> args;
   const char16_t* s = text;
@@ -22,32 +25,37 @@ std::u16string* SplitCommandLine(const char16_t* text, size_t* count) {
   while (*s == u' ' || *s == u'\t') ++s;
   while (*s) {
     std::u16string arg;
-    bool quoted = false;
+    int quotes = 0;  // 1 inside a quoted part
     size_t backslashes = 0;
     for (; *s; ++s) {
-      if (!quoted && (*s == u' ' || *s == u'\t')) break;
+      if ((*s == u' ' || *s == u'\t') && quotes == 0) break;
       if (*s == u'\\') {
+        arg += u'\\';
         ++backslashes;
         continue;
       }
-      if (*s == u'"') {
-        arg.append(backslashes / 2, u'\\');
-        if (backslashes % 2 == 1) {
-          arg += u'"';
-        } else if (quoted && s[1] == u'"') {
-          arg += u'"';
-          ++s;
-        } else {
-          quoted = !quoted;
-        }
+      if (*s != u'"') {
+        arg += *s;
         backslashes = 0;
         continue;
       }
-      arg.append(backslashes, u'\\');
+      // Half the backslashes before a quote stay; an odd one escapes it.
+      arg.resize(arg.size() - backslashes / 2);
+      if (backslashes % 2 == 1) {
+        arg.back() = u'"';
+      } else {
+        ++quotes;
+      }
       backslashes = 0;
-      arg += *s;
+      while (s[1] == u'"') {
+        ++s;
+        if (++quotes == 3) {
+          arg += u'"';
+          quotes = 0;
+        }
+      }
+      if (quotes == 2) quotes = 0;
     }
-    arg.append(backslashes, u'\\');
     args.push_back(arg);
     while (*s == u' ' || *s == u'\t') ++s;
   }

@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +17,9 @@ namespace {
 constexpr uint32_t kGenericRead = 0x80000000u;
 constexpr uint32_t kGenericWrite = 0x40000000u;
 constexpr uint32_t kAppendData = 0x4u;
-constexpr uint32_t kShareWrite = 0x2u;
+constexpr uint32_t kDeleteAccess = 0x10000u;
+constexpr uint32_t kShareRead = 0x1u, kShareWrite = 0x2u, kShareDelete = 0x4u;
+constexpr int32_t kErrorFilenameExcedRange = 206;
 constexpr uint32_t kAttrReadOnly = 0x01, kAttrDirectory = 0x10, kAttrNormal = 0x80;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
@@ -30,10 +31,73 @@ uint32_t AttributesOf(const struct stat& st) {
   return ReadOnlyMode(st.st_mode) ? kAttrReadOnly : kAttrNormal;
 }
 
+// Windows refuses paths of MAX_PATH (260) units or more, and folders that
+// leave no room for an 8.3 name below them (248 or more), unless a path
+// carries the long-path prefix, which the launcher never uses.
+constexpr size_t kMaxPathUnits = 260;
+constexpr size_t kMaxFolderUnits = 248;
+
+size_t Units(const PfChar* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+bool PathFits(const PfChar* path) { return path != nullptr && Units(path) < kMaxPathUnits; }
+
+// Sharing, as Windows checks it against every handle open on a file, in this
+// process or another: each file handle holds shared locks on bytes far past
+// any file's end (open file description locks, which also conflict between
+// two handles of one process), one byte for each kind of access it has and
+// one for each kind it does not share. An open is refused when some handle
+// denies an access it asks for, or has an access it does not share.
+enum AccessKind { kReadKind, kWriteKind, kDeleteKind, kKinds };
+constexpr off_t kLockBase = off_t{1} << 60;
+off_t HasByte(int kind) { return kLockBase + kind; }
+off_t DeniesByte(int kind) { return kLockBase + kKinds + kind; }
+
+bool LockedByOthers(int fd, off_t byte) {
+  struct flock l{};
+  l.l_type = F_WRLCK;
+  l.l_whence = SEEK_SET;
+  l.l_start = byte;
+  l.l_len = 1;
+  return fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+}
+
+bool Hold(int fd, off_t byte) {
+  struct flock l{};
+  l.l_type = F_RDLCK;
+  l.l_whence = SEEK_SET;
+  l.l_start = byte;
+  l.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &l) == 0;
+}
+
+// Checks `access` and `share` against the file's other handles and takes the
+// new handle's locks on `fd` (which must be open for reading).
+bool TakeShare(int fd, uint32_t access, uint32_t share) {
+  bool has[kKinds] = {(access & kGenericRead) != 0,
+                      (access & (kGenericWrite | kAppendData)) != 0,
+                      (access & kDeleteAccess) != 0};
+  bool shares[kKinds] = {(share & kShareRead) != 0, (share & kShareWrite) != 0,
+                         (share & kShareDelete) != 0};
+  for (int kind = 0; kind < kKinds; ++kind) {
+    if (has[kind] && LockedByOthers(fd, DeniesByte(kind))) return false;
+    if (!shares[kind] && LockedByOthers(fd, HasByte(kind))) return false;
+  }
+  for (int kind = 0; kind < kKinds; ++kind) {
+    if (has[kind] && !Hold(fd, HasByte(kind))) return false;
+    if (!shares[kind] && !Hold(fd, DeniesByte(kind))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
                            PfSecurityAttributes* sa, uint32_t disposition, uint32_t, PfHandle) {
+  if (!PathFits(name)) return kInvalid;
   std::string path = PosixPath(name);
   if (path.empty()) return kInvalid;
   bool writes = (access & (kGenericWrite | kAppendData)) != 0;
@@ -77,20 +141,20 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   if (truncate && !writes) return kInvalid;
   int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return kInvalid;
-  // Sharing: a writer that does not share writing holds the file alone; a
-  // reader that does not share writing keeps writers out.
-  if (!(share & kShareWrite)) {
-    if (flock(fd, (writes ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-      close(fd);
-      return kInvalid;
-    }
-  }
-  if (truncate && ftruncate(fd, 0) != 0) {
+  // Shared locks need a descriptor open for reading; a writer gets a second
+  // one. A file we may write but not read goes without sharing checks.
+  bool write_only = (flags & O_ACCMODE) == O_WRONLY;
+  int lock_fd = write_only ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  bool shared = (write_only && lock_fd < 0) ||
+                TakeShare(lock_fd >= 0 ? lock_fd : fd, access, share);
+  if (!shared || (truncate && ftruncate(fd, 0) != 0)) {
+    if (lock_fd >= 0) close(lock_fd);
     close(fd);
     return kInvalid;
   }
   PosixHandle* h = new PosixHandle{PosixKind::kFile};
   h->fd = fd;
+  h->lock_fd = lock_fd;
   h->inheritable = sa != nullptr && sa->bInheritHandle;
   return h;
 }
@@ -142,12 +206,14 @@ PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uin
 }
 
 uint32_t Posix_GetFileAttributesW(const PfChar* name) {
+  if (!PathFits(name)) return kInvalidAttributes;
   struct stat st;
   if (stat(PosixPath(name).c_str(), &st) != 0) return kInvalidAttributes;
   return AttributesOf(st);
 }
 
 PfBool Posix_SetFileAttributesW(const PfChar* name, uint32_t attributes) {
+  if (!PathFits(name)) return 0;
   std::string path = PosixPath(name);
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return 0;
@@ -157,11 +223,16 @@ PfBool Posix_SetFileAttributesW(const PfChar* name, uint32_t attributes) {
 }
 
 PfBool Posix_DeleteFileW(const PfChar* name) {
+  if (!PathFits(name)) return 0;
   std::string path = PosixPath(name);
   struct stat st;
   if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
   if (!S_ISLNK(st.st_mode) && ReadOnlyMode(st.st_mode)) return 0;
-  return unlink(path.c_str()) == 0;
+  // A handle open without sharing deletion keeps the file.
+  int fd = S_ISLNK(st.st_mode) ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  bool held = fd >= 0 && LockedByOthers(fd, DeniesByte(kDeleteKind));
+  if (fd >= 0) close(fd);
+  return !held && unlink(path.c_str()) == 0;
 }
 
 namespace {
@@ -192,6 +263,7 @@ bool NextMatch(PosixHandle* h, PfFindData* data) {
 }  // namespace
 
 PfHandle Posix_FindFirstFileW(const PfChar* pattern, PfFindData* data) {
+  if (!PathFits(pattern)) return kInvalid;
   std::string path = PosixPath(pattern);
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
@@ -230,10 +302,16 @@ int32_t Posix_SHCreateDirectoryExW(PfWindow, const PfChar* path_text, PfSecurity
   std::string path = PosixPath(path_text);
   if (path.empty() || path[0] != '/') return 161;  // ERROR_BAD_PATHNAME: full paths only
   struct stat st;
-  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 183 : 80;
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at < path.size() && path[at] != '/') continue;
-    std::string part = path.substr(0, at);
+  if (Units(path_text) < kMaxFolderUnits && stat(path.c_str(), &st) == 0) {
+    return S_ISDIR(st.st_mode) ? 183 : 80;
+  }
+  // Each folder of the chain in turn, as Windows makes them: those that fit
+  // are made before one that does not is refused.
+  std::u16string wide(path_text);
+  for (size_t at = 1; at <= wide.size(); ++at) {
+    if (at < wide.size() && wide[at] != u'\\' && wide[at] != u'/') continue;
+    if (at >= kMaxFolderUnits) return kErrorFilenameExcedRange;
+    std::string part = PosixPath(wide.substr(0, at).c_str());
     if (stat(part.c_str(), &st) == 0) {
       if (!S_ISDIR(st.st_mode)) return 3;  // ERROR_PATH_NOT_FOUND
       continue;

@@ -11,6 +11,8 @@ enum class PosixKind { kFile, kPipe, kFind, kProcess, kThread };
 struct PosixHandle {
   PosixKind kind;
   int fd = -1;             // file or pipe end
+  int lock_fd = -1;        // file: a second descriptor holding its sharing locks, when
+                           // `fd` cannot (see files.cpp); closed with it
   bool inheritable = false;
   DIR* dir = nullptr;      // find: the listing, its folder and its pattern
   std::string folder;

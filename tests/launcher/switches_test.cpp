@@ -23,10 +23,10 @@ LauncherOptions Parse(std::vector<std::u16string> words) {
 
 // The product never frees its argument array; kept here for the same reason.
 WCHAR** Split(const WCHAR* text, int32_t* count) {
-  static WCHAR** arrays[16];  // plain storage: still there when leaks are checked
+  static WCHAR** arrays[32];  // plain storage: still there when leaks are checked
   static size_t used = 0;
   WCHAR** args = CommandLineToArgvW(text, count);
-  if (used < 16) arrays[used++] = args;
+  if (used < 32) arrays[used++] = args;
   return args;
 }
 
@@ -73,7 +73,8 @@ TEST(Switches, SetupFromTakesTheNextArgumentWhateverItIs) {
 // The Linux entry joins its arguments into a command-line text; splitting it
 // must give them back, through the build's own CommandLineToArgvW.
 TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
-  std::vector<std::u16string> words = {u"--setup-from",
+  // The first word has no escapes: quoted, its trailing backslash stays as is.
+  std::vector<std::u16string> words = {u"C:\\My Games\\",
                                        u"C:\\My Games\\disc 1.iso",
                                        u"",
                                        u"tab\there",
@@ -96,15 +97,38 @@ TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
   for (int32_t i = 0; i < count; ++i) EXPECT_EQ(std::u16string(args[i]), words[i]) << i;
 }
 
-TEST(CommandLine, FirstTokenIsQuotedWithoutEscapes) {
-  WCHAR text[64];
-  size_t length = 0;
-  ASSERT_TRUE(AppendQuotedArgument(text, &length, 64, u"C:\\a b\\", true));
-  EXPECT_EQ(std::u16string(text), u"\"C:\\a b\\\"");
-  int32_t count = 0;
-  WCHAR** args = Split(text, &count);
-  ASSERT_EQ(count, 1);
-  EXPECT_EQ(std::u16string(args[0]), u"C:\\a b\\");
+// How CommandLineToArgvW splits raw texts: the real function on the Windows
+// build, the POSIX layer's on Linux, one table for both.
+struct SplitRow {
+  const char16_t* text;
+  std::vector<std::u16string> args;
+};
+
+const SplitRow kSplitRows[] = {
+    {u"--setup  --no-play\t--ships", {u"--setup", u"--no-play", u"--ships"}},
+    // The first token: a quote runs to the next quote, no escapes.
+    {u"\"C:\\a b\\\\\" x", {u"C:\\a b\\\\", u"x"}},
+    {u"\"a b\"c d", {u"a b", u"c", u"d"}},
+    {u"\"\" a", {u"", u"a"}},
+    // Later ones: backslashes count only before a quote.
+    {u"x a\\\\b \"a b\\\\\" c", {u"x", u"a\\\\b", u"a b\\", u"c"}},
+    {u"x a\\\\\\\"b a\\\\\"b c\"", {u"x", u"a\\\"b", u"a\\b c"}},
+    // Doubled and tripled quotes: inside quotes "" gives a quote and ends them.
+    {u"x \"a\"\"b\" c", {u"x", u"a\"b c"}},
+    {u"x \"a\"\"\"b\" c", {u"x", u"a\"b", u"c"}},
+    {u"x \"\"\"\" y", {u"x", u"\" y"}},
+    {u"x \"\"\"a b\"\"\"", {u"x", u"\"a", u"b\""}},
+    {u"x \"\" y   ", {u"x", u"", u"y"}},
+};
+
+TEST(CommandLine, SplitsAsWindowsDoes) {
+  for (const SplitRow& row : kSplitRows) {
+    int32_t count = 0;
+    WCHAR** args = Split(row.text, &count);
+    ASSERT_NE(args, nullptr);
+    std::vector<std::u16string> got(args, args + count);
+    EXPECT_EQ(got, row.args) << std::string(row.text, row.text + std::char_traits<char16_t>::length(row.text));
+  }
 }
 
 TEST(CommandLine, ATextThatDoesNotFitIsLeftAsItWas) {

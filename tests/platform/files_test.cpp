@@ -14,6 +14,11 @@ struct FilesTest : ::testing::Test {
   std::u16string At(const std::u16string& name) { return dir.wide() + u"\\" + name; }
 };
 
+std::string Utf8Of(const std::u16string& path) {
+  std::u8string u8 = fs::path(path).u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
 HANDLE Open(const std::u16string& path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
@@ -52,20 +57,78 @@ TEST_F(FilesTest, DispositionsCreateOpenAndReplace) {
   CloseHandle(h);
 }
 
-TEST_F(FilesTest, AppendOnlyOpensAddAtTheEndAndKeepOthersOut) {
+TEST_F(FilesTest, AppendOnlyOpensAddAtTheEnd) {
   std::u16string path = At(u"setup.log");
   WriteFileBytes(dir.path / "setup.log", "one\r\n");
   HANDLE h = Open(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(Write(h, "two\r\n"));
-  // Another writer is refused while this one holds it; a sharing reader is not.
-  EXPECT_EQ(Open(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
-  HANDLE reader = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  EXPECT_NE(reader, INVALID_HANDLE_VALUE);
-  if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
   CloseHandle(h);
   EXPECT_EQ(ReadFileBytes(dir.path / "setup.log"), "one\r\ntwo\r\n");
 }
+
+// A second open is checked against the first handle's share mode as much as
+// against its own: each must allow what the other does.
+struct ShareRow {
+  DWORD first_access, first_share, second_access, second_share;
+  bool opens;
+};
+
+const ShareRow kShareRows[] = {
+    {GENERIC_READ, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ, true},
+    {GENERIC_READ, FILE_SHARE_READ, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+    {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_READ, FILE_SHARE_READ, false},
+    {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_READ,
+     FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+    {GENERIC_READ, 0, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+    // The setup log: a second writer is refused, a sharing reader is not.
+    {FILE_APPEND_DATA, FILE_SHARE_READ, FILE_APPEND_DATA, FILE_SHARE_READ, false},
+    {FILE_APPEND_DATA, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+};
+
+TEST_F(FilesTest, SharingIsCheckedAgainstEveryOpenHandle) {
+  std::u16string path = At(u"shared.dat");
+  WriteFileBytes(dir.path / "shared.dat", "data");
+  int row_number = 0;
+  for (const ShareRow& row : kShareRows) {
+    ++row_number;
+    HANDLE first = Open(path, row.first_access, row.first_share, OPEN_EXISTING);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE) << row_number;
+    HANDLE second = Open(path, row.second_access, row.second_share, OPEN_EXISTING);
+    EXPECT_EQ(second != INVALID_HANDLE_VALUE, row.opens) << row_number;
+    if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+    // Open without sharing deletion, the file cannot be deleted.
+    EXPECT_FALSE(DeleteFileW(path.c_str())) << row_number;
+    CloseHandle(first);
+  }
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
+}
+
+#if HV_POSIX_LAYER
+// Windows refuses paths of 260 units or more, and folders of 248 or more,
+// without the long-path prefix. Wine does not check these limits, so they
+// are held here against the POSIX layer only.
+TEST_F(FilesTest, PathsAreRefusedAtWindowsLimits) {
+  std::u16string base = At(u"");
+  auto padded = [&](size_t length, char16_t fill) {
+    return base + std::u16string(length - base.size(), fill);
+  };
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, padded(247, u'd').c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(SHCreateDirectoryExW(nullptr, padded(248, u'e').c_str(), nullptr), 206);
+  EXPECT_FALSE(Exists(fs::path(Utf8Of(padded(248, u'e')))));
+  HANDLE fits = Open(padded(259, u'f'), GENERIC_WRITE, 0, CREATE_ALWAYS);
+  EXPECT_NE(fits, INVALID_HANDLE_VALUE);
+  if (fits != INVALID_HANDLE_VALUE) CloseHandle(fits);
+  EXPECT_NE(GetFileAttributesW(padded(259, u'f').c_str()), INVALID_FILE_ATTRIBUTES);
+  std::u16string too_long = padded(260, u'g');
+  EXPECT_EQ(Open(too_long, GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  WriteFileBytes(fs::path(Utf8Of(too_long)), "made behind the layer's back");
+  EXPECT_EQ(GetFileAttributesW(too_long.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(DeleteFileW(too_long.c_str()));
+  WIN32_FIND_DATAW data;
+  EXPECT_EQ(FindFirstFileW(too_long.c_str(), &data), INVALID_HANDLE_VALUE);
+}
+#endif
 
 TEST_F(FilesTest, ReadOnlyFilesRefuseWritersUntilTheirAttributesAreReset) {
   std::u16string path = At(u"old.dat");
