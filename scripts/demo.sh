@@ -9,9 +9,9 @@
 #   HV_DEMO_SHIPS_FAIL=1 scripts/demo.sh   the ship setup fails (see the retry)
 set -eu
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh demo
 cmake --preset linux >/dev/null
-cmake --build --preset linux -j2 --target launcher halvorn-disc hv_fixtures
+cmake --build --preset linux -j2 --target launcher halvorn_disc hv_fixtures
 
 demo=$PWD/build/demo
 root="$demo/Halvorn Glint"
@@ -32,17 +32,19 @@ export HV_STANDIN_RECORD="$root/game-started.txt"
 echo "== first start"
 if [ "${1:-}" = "--interactive" ]; then
   echo "(the image is $image)"
-  "$root/play-halvorn-glint" && status=0 || status=$?
+  "$root/play-halvorn-glint" && first=0 || first=$?
 else
   echo "\$ play-halvorn-glint --setup-from $image --ships-yes"
-  "$root/play-halvorn-glint" --setup-from "$image" --ships-yes && status=0 || status=$?
+  "$root/play-halvorn-glint" --setup-from "$image" --ships-yes && first=0 || first=$?
 fi
-echo "exit code $status"
+echo "exit code $first"
 echo "== second start"
-"$root/play-halvorn-glint" && status=0 || status=$?
-echo "exit code $status"
+echo "\$ play-halvorn-glint"
+"$root/play-halvorn-glint" && second=0 || second=$?
+echo "exit code $second"
 sleep 0.2
 echo "== the game program was started like this:"
 cat "$root/game-started.txt" 2>/dev/null || echo "(not started)"
 echo "== setup.log"
 cat "$root/setup.log"
+[ "$first" = 0 ] && [ "$second" = 0 ]
