@@ -108,69 +108,115 @@ static_assert(sizeof(void*) != 8 || sizeof(PfStartupInfo) == 104, "STARTUPINFOW 
 static_assert(sizeof(void*) != 8 || sizeof(PfFindData) == 592, "WIN32_FIND_DATAW layout");
 static_assert(sizeof(void*) != 8 || sizeof(PfMsg) == 48, "MSG layout");
 
-// One entry per system operation, with the Windows signature over the types
-// above. Return conventions are Windows': BOOL non-zero on success, the invalid
+inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1});
+
+// The operations the product uses, listed once, with their Windows names and
+// signatures over the types above:
+//   X(result type, name, (parameters), (arguments), value reporting failure)
+// Return conventions are Windows': BOOL non-zero on success, the invalid
 // handle value or a null handle on failure, as each operation documents.
+// Everything else (the table, the call wrappers, the fake's forwarders, the
+// names) is made from this list.
+#define HV_PLATFORM_OPERATIONS(X)                                                               \
+  /* Files */                                                                                   \
+  X(PfHandle, CreateFileW,                                                                      \
+    (const PfChar* name, uint32_t access, uint32_t share, PfSecurityAttributes* sa,             \
+     uint32_t disposition, uint32_t flags, PfHandle template_file),                             \
+    (name, access, share, sa, disposition, flags, template_file), kPfInvalidHandle)             \
+  X(PfBool, SetFilePointerEx,                                                                   \
+    (PfHandle file, int64_t distance, int64_t* new_position, uint32_t method),                  \
+    (file, distance, new_position, method), 0)                                                  \
+  X(PfBool, ReadFile,                                                                           \
+    (PfHandle file, void* buffer, uint32_t to_read, uint32_t* read, void* overlapped),          \
+    (file, buffer, to_read, read, overlapped), 0)                                               \
+  X(PfBool, WriteFile,                                                                          \
+    (PfHandle file, const void* buffer, uint32_t to_write, uint32_t* written, void* overlapped), \
+    (file, buffer, to_write, written, overlapped), 0)                                           \
+  X(PfBool, CloseHandle, (PfHandle handle), (handle), 0)                                        \
+  X(uint32_t, GetFileAttributesW, (const PfChar* name), (name), 0xFFFFFFFFu)                    \
+  X(PfBool, SetFileAttributesW, (const PfChar* name, uint32_t attributes), (name, attributes),  \
+    0)                                                                                          \
+  X(PfBool, DeleteFileW, (const PfChar* name), (name), 0)                                       \
+  X(PfHandle, FindFirstFileW, (const PfChar* pattern, PfFindData* data), (pattern, data),       \
+    kPfInvalidHandle)                                                                           \
+  X(PfBool, FindNextFileW, (PfHandle find, PfFindData* data), (find, data), 0)                  \
+  X(PfBool, FindClose, (PfHandle find), (find), 0)                                              \
+  X(int32_t, SHCreateDirectoryExW,                                                              \
+    (PfWindow owner, const PfChar* path, PfSecurityAttributes* sa), (owner, path, sa),          \
+    5 /* ERROR_ACCESS_DENIED */)                                                                \
+  /* Processes and pipes */                                                                     \
+  X(uint32_t, GetModuleFileNameW, (void* module, PfChar* buffer, uint32_t size),                \
+    (module, buffer, size), 0)                                                                  \
+  X(PfBool, CreateProcessW,                                                                     \
+    (const PfChar* application, PfChar* command_line, PfSecurityAttributes* process_sa,         \
+     PfSecurityAttributes* thread_sa, PfBool inherit_handles, uint32_t creation_flags,          \
+     void* environment, const PfChar* current_directory, PfStartupInfo* startup,                \
+     PfProcessInformation* info),                                                               \
+    (application, command_line, process_sa, thread_sa, inherit_handles, creation_flags,         \
+     environment, current_directory, startup, info),                                            \
+    0)                                                                                          \
+  X(PfBool, CreatePipe,                                                                         \
+    (PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes* sa, uint32_t size),         \
+    (read_end, write_end, sa, size), 0)                                                         \
+  X(PfBool, SetHandleInformation, (PfHandle handle, uint32_t mask, uint32_t flags),             \
+    (handle, mask, flags), 0)                                                                   \
+  X(PfBool, PeekNamedPipe,                                                                      \
+    (PfHandle pipe, void* buffer, uint32_t size, uint32_t* read, uint32_t* available,           \
+     uint32_t* left_in_message),                                                                \
+    (pipe, buffer, size, read, available, left_in_message), 0)                                  \
+  X(uint32_t, WaitForSingleObject, (PfHandle handle, uint32_t milliseconds),                    \
+    (handle, milliseconds), 0xFFFFFFFFu /* WAIT_FAILED */)                                      \
+  /* Text conversion */                                                                         \
+  X(int32_t, MultiByteToWideChar,                                                               \
+    (uint32_t code_page, uint32_t flags, const char* text, int32_t length, PfChar* out,         \
+     int32_t out_size),                                                                         \
+    (code_page, flags, text, length, out, out_size), 0)                                         \
+  X(int32_t, WideCharToMultiByte,                                                               \
+    (uint32_t code_page, uint32_t flags, const PfChar* text, int32_t length, char* out,         \
+     int32_t out_size, const char* default_char, PfBool* used_default),                         \
+    (code_page, flags, text, length, out, out_size, default_char, used_default), 0)             \
+  /* User interface */                                                                          \
+  X(int32_t, MessageBoxW,                                                                       \
+    (PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type),                 \
+    (owner, text, caption, type), 0)                                                            \
+  X(PfBool, GetOpenFileNameW, (PfOpenFileName* ofn), (ofn), 0)                                  \
+  X(PfWindow, CreateWindowExW,                                                                  \
+    (uint32_t ex_style, const PfChar* class_name, const PfChar* window_name, uint32_t style,    \
+     int32_t x, int32_t y, int32_t width, int32_t height, PfWindow parent, void* menu,          \
+     void* instance, void* param),                                                              \
+    (ex_style, class_name, window_name, style, x, y, width, height, parent, menu, instance,     \
+     param),                                                                                    \
+    nullptr)                                                                                    \
+  X(intptr_t, SendMessageW, (PfWindow window, uint32_t message, uintptr_t wparam,               \
+                             intptr_t lparam),                                                  \
+    (window, message, wparam, lparam), 0)                                                       \
+  X(PfBool, SetWindowTextW, (PfWindow window, const PfChar* text), (window, text), 0)           \
+  X(PfBool, UpdateWindow, (PfWindow window), (window), 0)                                       \
+  X(PfBool, DestroyWindow, (PfWindow window), (window), 0)                                      \
+  X(PfBool, PeekMessageW,                                                                       \
+    (PfMsg* msg, PfWindow window, uint32_t filter_min, uint32_t filter_max, uint32_t remove),   \
+    (msg, window, filter_min, filter_max, remove), 0)                                           \
+  X(intptr_t, DispatchMessageW, (const PfMsg* msg), (msg), 0)                                   \
+  X(int32_t, GetSystemMetrics, (int32_t index), (index), 0)                                     \
+  X(void*, GetStockObject, (int32_t object), (object), nullptr)                                 \
+  X(PfChar**, CommandLineToArgvW, (const PfChar* command_line, int32_t* count),                 \
+    (command_line, count), nullptr)
+
+// The table of operations every call goes through.
 struct PlatformOps {
-  // Files
-  PfHandle (*CreateFileW)(const PfChar* name, uint32_t access, uint32_t share,
-                          PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
-                          PfHandle template_file);
-  PfBool (*SetFilePointerEx)(PfHandle file, int64_t distance, int64_t* new_position,
-                             uint32_t method);
-  PfBool (*ReadFile)(PfHandle file, void* buffer, uint32_t to_read, uint32_t* read,
-                     void* overlapped);
-  PfBool (*WriteFile)(PfHandle file, const void* buffer, uint32_t to_write, uint32_t* written,
-                      void* overlapped);
-  PfBool (*CloseHandle)(PfHandle handle);
-  uint32_t (*GetFileAttributesW)(const PfChar* name);
-  PfBool (*SetFileAttributesW)(const PfChar* name, uint32_t attributes);
-  PfBool (*DeleteFileW)(const PfChar* name);
-  PfHandle (*FindFirstFileW)(const PfChar* pattern, PfFindData* data);
-  PfBool (*FindNextFileW)(PfHandle find, PfFindData* data);
-  PfBool (*FindClose)(PfHandle find);
-  int32_t (*SHCreateDirectoryExW)(PfWindow owner, const PfChar* path, PfSecurityAttributes* sa);
-
-  // Processes and pipes
-  uint32_t (*GetModuleFileNameW)(void* module, PfChar* buffer, uint32_t size);
-  PfBool (*CreateProcessW)(const PfChar* application, PfChar* command_line,
-                           PfSecurityAttributes* process_sa, PfSecurityAttributes* thread_sa,
-                           PfBool inherit_handles, uint32_t creation_flags, void* environment,
-                           const PfChar* current_directory, PfStartupInfo* startup,
-                           PfProcessInformation* info);
-  PfBool (*CreatePipe)(PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes* sa,
-                       uint32_t size);
-  PfBool (*SetHandleInformation)(PfHandle handle, uint32_t mask, uint32_t flags);
-  PfBool (*PeekNamedPipe)(PfHandle pipe, void* buffer, uint32_t size, uint32_t* read,
-                          uint32_t* available, uint32_t* left_in_message);
-  uint32_t (*WaitForSingleObject)(PfHandle handle, uint32_t milliseconds);
-
-  // Text conversion
-  int32_t (*MultiByteToWideChar)(uint32_t code_page, uint32_t flags, const char* text,
-                                 int32_t length, PfChar* out, int32_t out_size);
-  int32_t (*WideCharToMultiByte)(uint32_t code_page, uint32_t flags, const PfChar* text,
-                                 int32_t length, char* out, int32_t out_size,
-                                 const char* default_char, PfBool* used_default);
-
-  // User interface
-  int32_t (*MessageBoxW)(PfWindow owner, const PfChar* text, const PfChar* caption,
-                         uint32_t type);
-  PfBool (*GetOpenFileNameW)(PfOpenFileName* ofn);
-  PfWindow (*CreateWindowExW)(uint32_t ex_style, const PfChar* class_name,
-                              const PfChar* window_name, uint32_t style, int32_t x, int32_t y,
-                              int32_t width, int32_t height, PfWindow parent, void* menu,
-                              void* instance, void* param);
-  intptr_t (*SendMessageW)(PfWindow window, uint32_t message, uintptr_t wparam, intptr_t lparam);
-  PfBool (*SetWindowTextW)(PfWindow window, const PfChar* text);
-  PfBool (*UpdateWindow)(PfWindow window);
-  PfBool (*DestroyWindow)(PfWindow window);
-  PfBool (*PeekMessageW)(PfMsg* msg, PfWindow window, uint32_t filter_min, uint32_t filter_max,
-                         uint32_t remove);
-  intptr_t (*DispatchMessageW)(const PfMsg* msg);
-  int32_t (*GetSystemMetrics)(int32_t index);
-  void* (*GetStockObject)(int32_t object);
-  PfChar** (*CommandLineToArgvW)(const PfChar* command_line, int32_t* count);
+#define HV_OP_FIELD(result, name, parameters, arguments, failure) result(*name) parameters;
+  HV_PLATFORM_OPERATIONS(HV_OP_FIELD)
+#undef HV_OP_FIELD
 };
+
+// The operations by number, and their names, for tests and messages.
+enum class PlatformOp : int {
+#define HV_OP_ENUM(result, name, parameters, arguments, failure) name,
+  HV_PLATFORM_OPERATIONS(HV_OP_ENUM)
+#undef HV_OP_ENUM
+  kCount
+};
+const char* PlatformOpName(PlatformOp op);
 
 // The implementation this build was made with (win32 or posix).
 const PlatformOps& SystemPlatform();

@@ -14,21 +14,13 @@
 
 namespace {
 
-constexpr uint32_t kGenericRead = 0x80000000u;
-constexpr uint32_t kGenericWrite = 0x40000000u;
-constexpr uint32_t kAppendData = 0x4u;
-constexpr uint32_t kDeleteAccess = 0x10000u;
-constexpr uint32_t kShareRead = 0x1u, kShareWrite = 0x2u, kShareDelete = 0x4u;
-constexpr int32_t kErrorFilenameExcedRange = 206;
-constexpr uint32_t kAttrReadOnly = 0x01, kAttrDirectory = 0x10, kAttrNormal = 0x80;
-constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
-PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
+PfHandle const kInvalid = kPfInvalidHandle;
 
 bool ReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
 
 uint32_t AttributesOf(const struct stat& st) {
-  if (S_ISDIR(st.st_mode)) return kAttrDirectory | (ReadOnlyMode(st.st_mode) ? kAttrReadOnly : 0);
-  return ReadOnlyMode(st.st_mode) ? kAttrReadOnly : kAttrNormal;
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY | (ReadOnlyMode(st.st_mode) ? FILE_ATTRIBUTE_READONLY : 0);
+  return ReadOnlyMode(st.st_mode) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
 }
 
 // Windows refuses paths of MAX_PATH (260) units or more, and folders that
@@ -77,11 +69,11 @@ bool Hold(int fd, off_t byte) {
 // Checks `access` and `share` against the file's other handles and takes the
 // new handle's locks on `fd` (which must be open for reading).
 bool TakeShare(int fd, uint32_t access, uint32_t share) {
-  bool has[kKinds] = {(access & kGenericRead) != 0,
-                      (access & (kGenericWrite | kAppendData)) != 0,
-                      (access & kDeleteAccess) != 0};
-  bool shares[kKinds] = {(share & kShareRead) != 0, (share & kShareWrite) != 0,
-                         (share & kShareDelete) != 0};
+  bool has[kKinds] = {(access & GENERIC_READ) != 0,
+                      (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0,
+                      (access & DELETE) != 0};
+  bool shares[kKinds] = {(share & FILE_SHARE_READ) != 0, (share & FILE_SHARE_WRITE) != 0,
+                         (share & FILE_SHARE_DELETE) != 0};
   for (int kind = 0; kind < kKinds; ++kind) {
     if (has[kind] && LockedByOthers(fd, DeniesByte(kind))) return false;
     if (!shares[kind] && LockedByOthers(fd, HasByte(kind))) return false;
@@ -100,44 +92,40 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   if (!PathFits(name)) return kInvalid;
   std::string path = PosixPath(name);
   if (path.empty()) return kInvalid;
-  bool writes = (access & (kGenericWrite | kAppendData)) != 0;
+  bool writes = (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
   int flags = O_CLOEXEC;
-  if (writes && (access & kGenericRead)) {
+  if (writes && (access & GENERIC_READ)) {
     flags |= O_RDWR;
   } else if (writes) {
     flags |= O_WRONLY;
   } else {
     flags |= O_RDONLY;
   }
-  if ((access & kAppendData) && !(access & kGenericWrite)) flags |= O_APPEND;
+  if ((access & FILE_APPEND_DATA) && !(access & GENERIC_WRITE)) flags |= O_APPEND;
   struct stat st;
   bool exists = stat(path.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) return kInvalid;
   bool truncate = false;
   switch (disposition) {
-    case 1:  // CREATE_NEW
+    case CREATE_NEW:
       if (exists) return kInvalid;
       flags |= O_CREAT | O_EXCL;
       break;
-    case 2:  // CREATE_ALWAYS
+    case CREATE_ALWAYS:
       flags |= O_CREAT;
       truncate = exists;
       break;
-    case 3:  // OPEN_EXISTING
+    case OPEN_EXISTING:
       if (!exists) return kInvalid;
       break;
-    case 4:  // OPEN_ALWAYS
+    case OPEN_ALWAYS:
       flags |= O_CREAT;
-      break;
-    case 5:  // TRUNCATE_EXISTING
-      if (!exists) return kInvalid;
-      truncate = true;
       break;
     default:
       return kInvalid;
   }
   // The read-only attribute refuses writers even to root, as on Windows.
-  if (exists && ReadOnlyMode(st.st_mode) && (writes || truncate)) return kInvalid;
+  if (exists && ReadOnlyMode(st.st_mode) && writes) return kInvalid;
   if (truncate && !writes) return kInvalid;
   int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return kInvalid;
@@ -162,7 +150,7 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
 PfBool Posix_SetFilePointerEx(PfHandle file, int64_t distance, int64_t* new_position,
                               uint32_t method) {
   PosixHandle* h = AsPosix(file);
-  if (!h || h->kind != PosixKind::kFile || method > 2) return 0;
+  if (!h || h->kind != PosixKind::kFile || method > FILE_END) return 0;
   static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
   off_t at = lseek(h->fd, static_cast<off_t>(distance), kWhence[method]);
   if (at < 0) return 0;
@@ -206,9 +194,9 @@ PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uin
 }
 
 uint32_t Posix_GetFileAttributesW(const PfChar* name) {
-  if (!PathFits(name)) return kInvalidAttributes;
+  if (!PathFits(name)) return INVALID_FILE_ATTRIBUTES;
   struct stat st;
-  if (stat(PosixPath(name).c_str(), &st) != 0) return kInvalidAttributes;
+  if (stat(PosixPath(name).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
   return AttributesOf(st);
 }
 
@@ -218,7 +206,7 @@ PfBool Posix_SetFileAttributesW(const PfChar* name, uint32_t attributes) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return 0;
   mode_t mode = st.st_mode & 07777;
-  mode = (attributes & kAttrReadOnly) ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
+  mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
   return chmod(path.c_str(), mode) == 0;
 }
 
@@ -249,7 +237,7 @@ bool NextMatch(PosixHandle* h, PfFindData* data) {
       data->nFileSizeHigh = static_cast<uint32_t>(size >> 32);
       data->nFileSizeLow = static_cast<uint32_t>(size);
     } else {
-      data->dwFileAttributes = kAttrNormal;
+      data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
     }
     std::u16string wide = WideFromUtf8(e->d_name);
     size_t n = wide.size() < 259 ? wide.size() : 259;
@@ -300,23 +288,25 @@ PfBool Posix_FindClose(PfHandle find) {
 
 int32_t Posix_SHCreateDirectoryExW(PfWindow, const PfChar* path_text, PfSecurityAttributes*) {
   std::string path = PosixPath(path_text);
-  if (path.empty() || path[0] != '/') return 161;  // ERROR_BAD_PATHNAME: full paths only
+  if (path.empty() || path[0] != '/') return ERROR_BAD_PATHNAME;  // full paths only
   struct stat st;
   if (Units(path_text) < kMaxFolderUnits && stat(path.c_str(), &st) == 0) {
-    return S_ISDIR(st.st_mode) ? 183 : 80;
+    return S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS;
   }
   // Each folder of the chain in turn, as Windows makes them: those that fit
   // are made before one that does not is refused.
   std::u16string wide(path_text);
   for (size_t at = 1; at <= wide.size(); ++at) {
     if (at < wide.size() && wide[at] != u'\\' && wide[at] != u'/') continue;
-    if (at >= kMaxFolderUnits) return kErrorFilenameExcedRange;
+    if (at >= kMaxFolderUnits) return ERROR_FILENAME_EXCED_RANGE;
     std::string part = PosixPath(wide.substr(0, at).c_str());
     if (stat(part.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return 3;  // ERROR_PATH_NOT_FOUND
+      if (!S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
       continue;
     }
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return errno == EACCES ? 5 : 3;
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+      return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+    }
   }
-  return 0;
+  return ERROR_SUCCESS;
 }

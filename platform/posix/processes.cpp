@@ -1,4 +1,4 @@
-// Processes, pipes, the module path, and the table itself.
+// Processes, pipes, waits, the module path, and closing handles.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -20,7 +20,14 @@ extern char** environ;
 
 namespace {
 
-constexpr uint32_t kUseStdHandles = 0x100;
+bool Reap(struct PosixHandle* h, bool block);
+
+int FdOf(PfHandle handle) {
+  PosixHandle* h = AsPosix(handle);
+  return h && (h->kind == PosixKind::kFile || h->kind == PosixKind::kPipe) ? h->fd : -1;
+}
+
+}  // namespace
 
 PfBool Posix_CloseHandle(PfHandle handle) {
   PosixHandle* h = AsPosix(handle);
@@ -50,11 +57,6 @@ uint32_t Posix_GetModuleFileNameW(void*, PfChar* buffer, uint32_t size) {
   return static_cast<uint32_t>(wide.size());
 }
 
-int FdOf(PfHandle handle) {
-  PosixHandle* h = AsPosix(handle);
-  return h && (h->kind == PosixKind::kFile || h->kind == PosixKind::kPipe) ? h->fd : -1;
-}
-
 PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
                             PfSecurityAttributes*, PfSecurityAttributes*, PfBool inherit_handles,
                             uint32_t, void*, const PfChar* current_directory,
@@ -78,7 +80,7 @@ PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  bool std_handles = startup && (startup->dwFlags & kUseStdHandles) && inherit_handles;
+  bool std_handles = startup && (startup->dwFlags & STARTF_USESTDHANDLES) && inherit_handles;
   if (std_handles) {
     int in = FdOf(startup->hStdInput), out = FdOf(startup->hStdOutput),
         err = FdOf(startup->hStdError);
@@ -132,7 +134,7 @@ PfBool Posix_CreatePipe(PfHandle* read_end, PfHandle* write_end, PfSecurityAttri
 PfBool Posix_SetHandleInformation(PfHandle handle, uint32_t mask, uint32_t flags) {
   PosixHandle* h = AsPosix(handle);
   if (!h) return 0;
-  if (mask & 1) h->inheritable = (flags & 1) != 0;
+  if (mask & HANDLE_FLAG_INHERIT) h->inheritable = (flags & HANDLE_FLAG_INHERIT) != 0;
   return 1;
 }
 
@@ -153,6 +155,8 @@ PfBool Posix_PeekNamedPipe(PfHandle pipe, void*, uint32_t, uint32_t* read_count,
   return 1;
 }
 
+namespace {
+
 bool Reap(PosixHandle* h, bool block) {
   if (h->reaped) return true;
   int status = 0;
@@ -167,89 +171,21 @@ bool Reap(PosixHandle* h, bool block) {
   return h->reaped;
 }
 
+}  // namespace
+
 uint32_t Posix_WaitForSingleObject(PfHandle handle, uint32_t ms) {
   PosixHandle* h = AsPosix(handle);
-  if (!h || h->kind != PosixKind::kProcess) return 0xFFFFFFFFu;
-  if (ms == 0xFFFFFFFFu) return Reap(h, true) ? 0 : 0xFFFFFFFFu;
+  if (!h || h->kind != PosixKind::kProcess) return WAIT_FAILED;
+  if (ms == INFINITE) return Reap(h, true) ? WAIT_OBJECT_0 : WAIT_FAILED;
   timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   for (;;) {
-    if (Reap(h, false)) return 0;
+    if (Reap(h, false)) return WAIT_OBJECT_0;
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     int64_t elapsed = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-    if (elapsed >= ms) return 258;
+    if (elapsed >= ms) return WAIT_TIMEOUT;
     timespec nap{0, 1000000};
     nanosleep(&nap, nullptr);
   }
 }
-
-int32_t Posix_MultiByteToWideChar(uint32_t cp, uint32_t, const char* text, int32_t length,
-                                  PfChar* out, int32_t out_size) {
-  return PosixMultiByteToWide(cp, text, length, out, out_size);
-}
-
-int32_t Posix_WideCharToMultiByte(uint32_t cp, uint32_t, const PfChar* text, int32_t length,
-                                  char* out, int32_t out_size, const char*, PfBool* used_default) {
-  if (used_default) *used_default = 0;
-  return PosixWideToMultiByte(cp, text, length, out, out_size);
-}
-
-intptr_t Posix_SendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
-PfBool Posix_UpdateWindow(PfWindow window) { return window != nullptr; }
-PfBool Posix_PeekMessageW(PfMsg*, PfWindow, uint32_t, uint32_t, uint32_t) { return 0; }
-intptr_t Posix_DispatchMessageW(const PfMsg*) { return 0; }
-int32_t Posix_GetSystemMetrics(int32_t index) { return index == 0 ? 1280 : index == 1 ? 800 : 0; }
-void* Posix_GetStockObject(int32_t) {
-  static int stock;
-  return &stock;
-}
-
-PfChar** Posix_CommandLineToArgvW(const PfChar* text, int32_t* count) {
-  if (text == nullptr || count == nullptr) return nullptr;
-  size_t n = 0;
-  std::u16string* words;
-  if (*text == 0) {
-    // As on Windows: an empty text gives the program's own path.
-    PfChar self[4096];
-    uint32_t len = Posix_GetModuleFileNameW(nullptr, self, 4096);
-    if (len == 0 || len >= 4096) return nullptr;
-    words = new std::u16string[1]{std::u16string(self)};
-    n = 1;
-  } else {
-    words = SplitCommandLine(text, &n);
-  }
-  // One block, pointers first, as the caller never frees it piecemeal.
-  size_t units = 0;
-  for (size_t i = 0; i < n; ++i) units += words[i].size() + 1;
-  char* block = new char[(n + 1) * sizeof(PfChar*) + units * sizeof(PfChar)];
-  PfChar** argv = reinterpret_cast<PfChar**>(block);
-  PfChar* strings = reinterpret_cast<PfChar*>(block + (n + 1) * sizeof(PfChar*));
-  for (size_t i = 0; i < n; ++i) {
-    argv[i] = strings;
-    std::memcpy(strings, words[i].c_str(), (words[i].size() + 1) * sizeof(PfChar));
-    strings += words[i].size() + 1;
-  }
-  argv[n] = nullptr;
-  delete[] words;
-  *count = static_cast<int32_t>(n);
-  return argv;
-}
-
-const PlatformOps kPosixOps = {
-    Posix_CreateFileW,         Posix_SetFilePointerEx,    Posix_ReadFile,
-    Posix_WriteFile,           Posix_CloseHandle,         Posix_GetFileAttributesW,
-    Posix_SetFileAttributesW,  Posix_DeleteFileW,         Posix_FindFirstFileW,
-    Posix_FindNextFileW,       Posix_FindClose,           Posix_SHCreateDirectoryExW,
-    Posix_GetModuleFileNameW,  Posix_CreateProcessW,      Posix_CreatePipe,
-    Posix_SetHandleInformation, Posix_PeekNamedPipe,      Posix_WaitForSingleObject,
-    Posix_MultiByteToWideChar, Posix_WideCharToMultiByte, Posix_MessageBoxW,
-    Posix_GetOpenFileNameW,    Posix_CreateWindowExW,     Posix_SendMessageW,
-    Posix_SetWindowTextW,      Posix_UpdateWindow,        Posix_DestroyWindow,
-    Posix_PeekMessageW,        Posix_DispatchMessageW,    Posix_GetSystemMetrics,
-    Posix_GetStockObject,      Posix_CommandLineToArgvW,
-};
-
-}  // namespace
-
-const PlatformOps& SystemPlatform() { return kPosixOps; }

@@ -1,10 +1,12 @@
 #include "platform/posix/text.h"
 
+#include "platform/posix/posix_ops.h"
+
 #include <cstring>
 
 namespace {
 
-constexpr uint32_t kUtf8 = 65001;
+constexpr uint32_t kUtf8 = CP_UTF8;
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Decodes one UTF-8 sequence; invalid bytes give U+FFFD and consume one byte.
@@ -150,4 +152,15 @@ std::u16string WideFromUtf8(const std::string& text) {
   PosixMultiByteToWide(kUtf8, text.c_str(), -1, out.data(), n);
   out.resize(static_cast<size_t>(n - 1));
   return out;
+}
+
+int32_t Posix_MultiByteToWideChar(uint32_t cp, uint32_t, const char* text, int32_t length,
+                                  PfChar* out, int32_t out_size) {
+  return PosixMultiByteToWide(cp, text, length, out, out_size);
+}
+
+int32_t Posix_WideCharToMultiByte(uint32_t cp, uint32_t, const PfChar* text, int32_t length,
+                                  char* out, int32_t out_size, const char*, PfBool* used_default) {
+  if (used_default) *used_default = 0;
+  return PosixWideToMultiByte(cp, text, length, out, out_size);
 }

@@ -1,5 +1,6 @@
 // Message boxes, the open-file dialog and the status window as a terminal:
-// prompts on stderr, answers read a line at a time from stdin.
+// prompts on stderr, answers read a line at a time from stdin; the other
+// window operations do nothing.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int32_t kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 
 // One line from stdin without its line end; false at end of input.
 bool ReadAnswer(std::string* line) {
@@ -54,24 +54,24 @@ void PrintStatus(const std::string& text) {
 
 int32_t Posix_MessageBoxW(PfWindow, const PfChar* text, const PfChar* caption, uint32_t type) {
   uint32_t buttons = type & 0xF;
-  const char* choices = buttons == 1 ? "OK/Cancel" : buttons == 4 ? "Yes/No" : "OK";
+  const char* choices = buttons == MB_OKCANCEL ? "OK/Cancel" : buttons == MB_YESNO ? "Yes/No" : "OK";
   std::fprintf(stderr, "\n[%s]\n%s\n(%s) > ", Utf8FromWide(caption).c_str(), Utf8FromWide(text).c_str(), choices);
   std::fflush(stderr);
   for (;;) {
     std::string line;
     if (!ReadAnswer(&line)) {
       std::fprintf(stderr, "\n");
-      return buttons == 1 ? kIdCancel : buttons == 4 ? kIdNo : kIdOk;
+      return buttons == MB_OKCANCEL ? IDCANCEL : buttons == MB_YESNO ? IDNO : IDOK;
     }
     std::string a = Lower(line);
-    if (buttons == 4) {
-      if (a.empty() || a == "y" || a == "yes") return kIdYes;
-      if (a == "n" || a == "no") return kIdNo;
-    } else if (buttons == 1) {
-      if (a.empty() || a == "o" || a == "ok") return kIdOk;
-      if (a == "c" || a == "cancel") return kIdCancel;
+    if (buttons == MB_YESNO) {
+      if (a.empty() || a == "y" || a == "yes") return IDYES;
+      if (a == "n" || a == "no") return IDNO;
+    } else if (buttons == MB_OKCANCEL) {
+      if (a.empty() || a == "o" || a == "ok") return IDOK;
+      if (a == "c" || a == "cancel") return IDCANCEL;
     } else {
-      if (a.empty() || a == "o" || a == "ok") return kIdOk;
+      if (a.empty() || a == "o" || a == "ok") return IDOK;
     }
     std::fprintf(stderr, "(%s) > ", choices);
     std::fflush(stderr);
@@ -95,7 +95,7 @@ PfBool Posix_GetOpenFileNameW(PfOpenFileName* ofn) {
     if (!ReadAnswer(&line) || line.empty()) return 0;
     std::u16string wide = WideFromUtf8(line);
     struct stat st;
-    if ((ofn->Flags & 0x1000) && (stat(PosixPath(wide.c_str()).c_str(), &st) != 0 ||
+    if ((ofn->Flags & OFN_FILEMUSTEXIST) && (stat(PosixPath(wide.c_str()).c_str(), &st) != 0 ||
                                   S_ISDIR(st.st_mode))) {
       std::fprintf(stderr, "%s\nFile not found. Check the file name and try again.\nPath > ",
                    line.c_str());
@@ -127,4 +127,17 @@ PfBool Posix_DestroyWindow(PfWindow window) {
   if (!window) return 0;
   delete static_cast<StatusWindow*>(window);
   return 1;
+}
+
+intptr_t Posix_SendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
+PfBool Posix_UpdateWindow(PfWindow window) { return window != nullptr; }
+PfBool Posix_PeekMessageW(PfMsg*, PfWindow, uint32_t, uint32_t, uint32_t) { return 0; }
+intptr_t Posix_DispatchMessageW(const PfMsg*) { return 0; }
+// The terminal stands for a screen of 1280 by 800.
+int32_t Posix_GetSystemMetrics(int32_t index) {
+  return index == SM_CXSCREEN ? 1280 : index == SM_CYSCREEN ? 800 : 0;
+}
+void* Posix_GetStockObject(int32_t) {
+  static int stock;
+  return &stock;
 }

@@ -8,9 +8,16 @@
 
 #include <cstddef>
 
+#include "platform/constants_list.h"
 #include "platform/ops.h"
 
 namespace {
+
+// The constants the logic and the POSIX layer use are the system's own.
+#define HV_CHECK_CONSTANT(type, name, value) \
+  static_assert(static_cast<uint64_t>(name) == static_cast<uint64_t>(value), #name);
+HV_WINDOWS_CONSTANTS(HV_CHECK_CONSTANT)
+#undef HV_CHECK_CONSTANT
 
 static_assert(sizeof(wchar_t) == sizeof(PfChar), "WCHAR is one UTF-16 unit");
 static_assert(sizeof(DWORD) == sizeof(uint32_t), "DWORD");
@@ -229,38 +236,9 @@ PfChar** SysCommandLineToArgvW(const PfChar* command_line, int32_t* count) {
 
 const PlatformOps& SystemPlatform() {
   static const PlatformOps ops = {
-      .CreateFileW = SysCreateFileW,
-      .SetFilePointerEx = SysSetFilePointerEx,
-      .ReadFile = SysReadFile,
-      .WriteFile = SysWriteFile,
-      .CloseHandle = SysCloseHandle,
-      .GetFileAttributesW = SysGetFileAttributesW,
-      .SetFileAttributesW = SysSetFileAttributesW,
-      .DeleteFileW = SysDeleteFileW,
-      .FindFirstFileW = SysFindFirstFileW,
-      .FindNextFileW = SysFindNextFileW,
-      .FindClose = SysFindClose,
-      .SHCreateDirectoryExW = SysSHCreateDirectoryExW,
-      .GetModuleFileNameW = SysGetModuleFileNameW,
-      .CreateProcessW = SysCreateProcessW,
-      .CreatePipe = SysCreatePipe,
-      .SetHandleInformation = SysSetHandleInformation,
-      .PeekNamedPipe = SysPeekNamedPipe,
-      .WaitForSingleObject = SysWaitForSingleObject,
-      .MultiByteToWideChar = SysMultiByteToWideChar,
-      .WideCharToMultiByte = SysWideCharToMultiByte,
-      .MessageBoxW = SysMessageBoxW,
-      .GetOpenFileNameW = SysGetOpenFileNameW,
-      .CreateWindowExW = SysCreateWindowExW,
-      .SendMessageW = SysSendMessageW,
-      .SetWindowTextW = SysSetWindowTextW,
-      .UpdateWindow = SysUpdateWindow,
-      .DestroyWindow = SysDestroyWindow,
-      .PeekMessageW = SysPeekMessageW,
-      .DispatchMessageW = SysDispatchMessageW,
-      .GetSystemMetrics = SysGetSystemMetrics,
-      .GetStockObject = SysGetStockObject,
-      .CommandLineToArgvW = SysCommandLineToArgvW,
+#define HV_OP_SYSTEM(result, name, parameters, arguments, failure) .name = Sys##name,
+      HV_PLATFORM_OPERATIONS(HV_OP_SYSTEM)
+#undef HV_OP_SYSTEM
   };
   return ops;
 }

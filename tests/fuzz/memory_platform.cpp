@@ -299,14 +299,9 @@ PfChar** M_CommandLineToArgvW(const PfChar*, int32_t* count) {
 }
 
 const PlatformOps kMemoryOps = {
-    M_CreateFileW, M_SetFilePointerEx, M_ReadFile, M_WriteFile, M_CloseHandle,
-    M_GetFileAttributesW, M_SetFileAttributesW, M_DeleteFileW, M_FindFirstFileW,
-    M_FindNextFileW, M_FindClose, M_SHCreateDirectoryExW, M_GetModuleFileNameW,
-    M_CreateProcessW, M_CreatePipe, M_SetHandleInformation, M_PeekNamedPipe,
-    M_WaitForSingleObject, M_MultiByteToWideChar, M_WideCharToMultiByte, M_MessageBoxW,
-    M_GetOpenFileNameW, M_CreateWindowExW, M_SendMessageW, M_SetWindowTextW, M_UpdateWindow,
-    M_DestroyWindow, M_PeekMessageW, M_DispatchMessageW, M_GetSystemMetrics, M_GetStockObject,
-    M_CommandLineToArgvW,
+#define HV_OP_MEMORY(result, name, parameters, arguments, failure) .name = M_##name,
+    HV_PLATFORM_OPERATIONS(HV_OP_MEMORY)
+#undef HV_OP_MEMORY
 };
 
 }  // namespace

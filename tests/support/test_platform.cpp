@@ -266,31 +266,14 @@ PfChar** W_CommandLineToArgvW(const PfChar* c, int32_t* n) {
 }
 
 const PlatformOps kWrapper = {
-    W_CreateFileW,       W_SetFilePointerEx,     W_ReadFile,           W_WriteFile,
-    W_CloseHandle,       W_GetFileAttributesW,   W_SetFileAttributesW, W_DeleteFileW,
-    W_FindFirstFileW,    W_FindNextFileW,        W_FindClose,          W_SHCreateDirectoryExW,
-    W_GetModuleFileNameW, W_CreateProcessW,      W_CreatePipe,         W_SetHandleInformation,
-    W_PeekNamedPipe,     W_WaitForSingleObject,  W_MultiByteToWideChar, W_WideCharToMultiByte,
-    W_MessageBoxW,       W_GetOpenFileNameW,     W_CreateWindowExW,    W_SendMessageW,
-    W_SetWindowTextW,    W_UpdateWindow,         W_DestroyWindow,      W_PeekMessageW,
-    W_DispatchMessageW,  W_GetSystemMetrics,     W_GetStockObject,     W_CommandLineToArgvW,
+#define HV_OP_WRAPPED(result, name, parameters, arguments, failure) .name = W_##name,
+    HV_PLATFORM_OPERATIONS(HV_OP_WRAPPED)
+#undef HV_OP_WRAPPED
 };
 
 }  // namespace
 
-const char* OpName(Op op) {
-  static const char* const kNames[] = {
-      "CreateFileW", "SetFilePointerEx", "ReadFile", "WriteFile", "CloseHandle",
-      "GetFileAttributesW", "SetFileAttributesW", "DeleteFileW", "FindFirstFileW",
-      "FindNextFileW", "FindClose", "SHCreateDirectoryExW", "GetModuleFileNameW",
-      "CreateProcessW", "CreatePipe", "SetHandleInformation", "PeekNamedPipe",
-      "WaitForSingleObject", "MultiByteToWideChar", "WideCharToMultiByte", "MessageBoxW",
-      "GetOpenFileNameW", "CreateWindowExW", "SendMessageW", "SetWindowTextW", "UpdateWindow",
-      "DestroyWindow", "PeekMessageW", "DispatchMessageW", "GetSystemMetrics", "GetStockObject",
-      "CommandLineToArgvW"};
-  static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(Op::kCount));
-  return kNames[static_cast<int>(op)];
-}
+const char* OpName(Op op) { return PlatformOpName(op); }
 
 TestPlatformState& TP() { return *g_state; }
 

@@ -14,15 +14,7 @@
 
 #include "platform/platform.h"
 
-enum class Op : int {
-  CreateFileW, SetFilePointerEx, ReadFile, WriteFile, CloseHandle, GetFileAttributesW,
-  SetFileAttributesW, DeleteFileW, FindFirstFileW, FindNextFileW, FindClose,
-  SHCreateDirectoryExW, GetModuleFileNameW, CreateProcessW, CreatePipe, SetHandleInformation,
-  PeekNamedPipe, WaitForSingleObject, MultiByteToWideChar, WideCharToMultiByte, MessageBoxW,
-  GetOpenFileNameW, CreateWindowExW, SendMessageW, SetWindowTextW, UpdateWindow, DestroyWindow,
-  PeekMessageW, DispatchMessageW, GetSystemMetrics, GetStockObject, CommandLineToArgvW,
-  kCount
-};
+using Op = PlatformOp;
 const char* OpName(Op op);
 
 struct BoxShown {

@@ -1,6 +1,8 @@
+#include <cstring>
 #include <vector>
 
 #include "platform/posix/handles.h"
+#include "platform/posix/posix_ops.h"
 
 // As CommandLineToArgvW splits. The first token has its own rule: a leading
 // quote runs to the next quote, otherwise it ends at the first space or tab;
@@ -63,4 +65,35 @@ std::u16string* SplitCommandLine(const char16_t* text, size_t* count) {
   std::u16string* out = new std::u16string[args.size()];
   for (size_t i = 0; i < args.size(); ++i) out[i] = args[i];
   return out;
+}
+
+PfChar** Posix_CommandLineToArgvW(const PfChar* text, int32_t* count) {
+  if (text == nullptr || count == nullptr) return nullptr;
+  size_t n = 0;
+  std::u16string* words;
+  if (*text == 0) {
+    // As on Windows: an empty text gives the program's own path.
+    PfChar self[4096];
+    uint32_t len = Posix_GetModuleFileNameW(nullptr, self, 4096);
+    if (len == 0 || len >= 4096) return nullptr;
+    words = new std::u16string[1]{std::u16string(self)};
+    n = 1;
+  } else {
+    words = SplitCommandLine(text, &n);
+  }
+  // One block, pointers first, as the caller never frees it piecemeal.
+  size_t units = 0;
+  for (size_t i = 0; i < n; ++i) units += words[i].size() + 1;
+  char* block = new char[(n + 1) * sizeof(PfChar*) + units * sizeof(PfChar)];
+  PfChar** argv = reinterpret_cast<PfChar**>(block);
+  PfChar* strings = reinterpret_cast<PfChar*>(block + (n + 1) * sizeof(PfChar*));
+  for (size_t i = 0; i < n; ++i) {
+    argv[i] = strings;
+    std::memcpy(strings, words[i].c_str(), (words[i].size() + 1) * sizeof(PfChar));
+    strings += words[i].size() + 1;
+  }
+  argv[n] = nullptr;
+  delete[] words;
+  *count = static_cast<int32_t>(n);
+  return argv;
 }
