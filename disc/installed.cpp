@@ -1,4 +1,4 @@
-#include "disc/install.h"
+#include "disc/installed.h"
 
 #include "launcher/format.h"
 #include "launcher/paths.h"

@@ -15,3 +15,10 @@ struct ManifestEntry {
 // order), then the main program; tested in this order.
 constexpr uint32_t kDiscManifestCount = 124;
 extern const ManifestEntry kDiscManifest[kDiscManifestCount];
+
+// A manifest as the install takes it: the game's, or a test's own.
+struct DiscManifest {
+  const ManifestEntry* rows;
+  uint32_t count;
+};
+constexpr DiscManifest kGameManifest{kDiscManifest, kDiscManifestCount};

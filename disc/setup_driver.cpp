@@ -1,6 +1,7 @@
-#include "disc/install.h"
+#include "disc/setup_driver.h"
 
-#include "disc/verify.h"
+#include "disc/install.h"
+#include "disc/installed.h"
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
 
@@ -21,7 +22,7 @@ static_assert((OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY) == 0x18
 
 // Explains, lets the user pick an image and installs it; offers the choice
 // again after a refused image. False when the user gives up.
-bool PickAndInstall() {
+bool PickAndInstall(const DiscManifest& manifest) {
   WCHAR file[kFileBufferSize];
   for (;;) {
     if (MessageBoxW(nullptr, kExplainText, kCaption, MB_ICONINFORMATION | MB_OKCANCEL) != IDOK) {
@@ -38,18 +39,18 @@ bool PickAndInstall() {
     if (!GetOpenFileNameW(&ofn)) continue;
     file[kFileBufferSize - 1] = u'\0';
     LogLine(u"picked %s", file);
-    if (VerifyAndInstallImage(file, false)) return true;
+    if (VerifyAndInstallImage(file, false, manifest)) return true;
     MessageBoxW(nullptr, kRefusedText, kCaption, MB_ICONWARNING);
   }
 }
 
 }  // namespace
 
-bool RunSetup(const WCHAR* setup_from) {
+bool RunSetup(const WCHAR* setup_from, const DiscManifest& manifest) {
   OpenSetupLog();
   LogLine(u"setup: data in %s", g_paths.data_dir);
-  bool installed = setup_from != nullptr ? VerifyAndInstallImage(setup_from, true)
-                                         : PickAndInstall();
+  bool installed = setup_from != nullptr ? VerifyAndInstallImage(setup_from, true, manifest)
+                                         : PickAndInstall(manifest);
   if (installed && IsDataInstalled()) {
     LogLine(u"setup %s", u"done");
     return true;

@@ -1,5 +1,5 @@
-// Deciding whether an image file is disc 1 of the compilation, and installing
-// from it when it is.
+// Reading an image's primary volume and checking its files against the
+// manifest, for the install and the diagnostic tool.
 #pragma once
 
 #include <cstdint>
@@ -29,16 +29,3 @@ enum class RowCheck { kPresent, kMissing, kFolder, kOtherSize };
 // size. `found` gets the entry whenever the path resolves.
 RowCheck CheckManifestRow(HANDLE image, const DiscEntry& folder, const ManifestEntry& row,
                           DiscEntry* found);
-
-// Opens the image, checks it against `manifest` (in order, stopping at the
-// first row that fails) and, when it passes, copies its HV1 folder into the
-// data directory. Owns the image file from open to close; logs every failure.
-// `quiet` suppresses the status window. True only when accepted and copied.
-bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const ManifestEntry* manifest,
-                           uint32_t count);
-
-// The same against the run's manifest: kDiscManifest, unless a test has put
-// a small one of its own here.
-extern const ManifestEntry* g_run_manifest;
-extern uint32_t g_run_manifest_count;
-bool VerifyAndInstallImage(const WCHAR* path, bool quiet);

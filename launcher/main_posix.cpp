@@ -1,6 +1,6 @@
 // The Linux entry: joins the arguments into the command-line text a Windows
 // program would receive after its own name, so the run splits it the same way.
-#include "launcher/command_line.h"
+#include "launcher/join_arguments.h"
 #include "launcher/run.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,7 @@
 #include "launcher/run.h"
 
-#include "disc/install.h"
+#include "disc/installed.h"
+#include "disc/setup_driver.h"
 #include "launcher/format.h"
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
@@ -72,9 +73,9 @@ int LaunchGame() {
   return 0;
 }
 
-int RunSequence(const LauncherOptions& options) {
+int RunSequence(const LauncherOptions& options, const DiscManifest& manifest) {
   if (options.setup || options.has_setup_from || !IsDataInstalled()) {
-    if (!RunSetup(options.has_setup_from ? options.setup_from : nullptr)) return 1;
+    if (!RunSetup(options.has_setup_from ? options.setup_from : nullptr, manifest)) return 1;
   }
   if (g_setup_log == INVALID_HANDLE_VALUE) OpenSetupLog();
   RunShipsStep(options.ships, options.ships_yes);
@@ -101,5 +102,5 @@ int RunLauncher(const WCHAR* command_text) {
     g_arguments = CommandLineToArgvW(command_text, &count);
     if (g_arguments != nullptr && count > 0) ParseSwitches(g_arguments, count, &options);
   }
-  return RunSequence(options);
+  return RunSequence(options, kGameManifest);
 }

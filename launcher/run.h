@@ -1,6 +1,7 @@
 // The launcher's main operation and the steps it runs in order.
 #pragma once
 
+#include "disc/manifest.h"
 #include "platform/platform.h"
 
 struct LauncherOptions {
@@ -22,8 +23,9 @@ void ParseSwitches(WCHAR** args, int32_t count, LauncherOptions* options);
 // program's name, and returns the process exit code (0 or 1).
 int RunLauncher(const WCHAR* command_text);
 
-// Runs the whole sequence after the paths are known; RunLauncher ends here.
-int RunSequence(const LauncherOptions& options);
+// Runs the whole sequence after the paths are known, installing against
+// `manifest` when setup runs; RunLauncher ends here with the game's manifest.
+int RunSequence(const LauncherOptions& options, const DiscManifest& manifest);
 
 // Starts bin\hv1-glint.exe with "--dx12" in the data directory; 0 when it
 // started, 1 (after telling the user) when it did not.

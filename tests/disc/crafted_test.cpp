@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "disc/verify.h"
-#include "platform/testing/process.h"
+#include "disc/install.h"
+#include "tests/support/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
 #include "tests/support/test_platform.h"
@@ -47,7 +47,7 @@ struct CraftedTest : ::testing::Test {
   bool Install(const IsoImage& image) {
     SaveIsoImage(image, image_path);
     outside_before = Outside();
-    return VerifyAndInstallImage(Wide(image_path).c_str(), true, nullptr, 0);
+    return VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0});
   }
   std::string Line(const std::string& text) { return text + "\r\n"; }
   std::string Installed(size_t files, const char* result) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "disc/install.h"
-#include "disc/verify.h"
+#include "disc/installed.h"
 #include "launcher/paths.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
@@ -18,8 +18,8 @@ struct InstallTest : ::testing::Test {
 
   bool Install(const fs::path& image, const std::vector<ManifestEntry>& manifest,
                bool quiet = true) {
-    return VerifyAndInstallImage(Wide(image).c_str(), quiet, manifest.data(),
-                                 static_cast<uint32_t>(manifest.size()));
+    return VerifyAndInstallImage(Wide(image).c_str(), quiet,
+                                 {manifest.data(), static_cast<uint32_t>(manifest.size())});
   }
   std::string Installed(const fs::path& image, size_t files, const char* result) {
     return "installed " + std::to_string(files) + " files from " + Utf8(Wide(image)) + " into " +

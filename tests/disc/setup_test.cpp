@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "disc/install.h"
+#include "disc/installed.h"
+#include "disc/setup_driver.h"
 #include "launcher/setup_log.h"
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/release.h"
 #include "tests/support/test_platform.h"
@@ -37,7 +38,7 @@ TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   std::u16string right = Wide(TestImage("full.iso"));
   TP().box_answers = {IDOK, IDOK, IDOK, IDOK};
   TP().dialog_answers = {wrong, std::nullopt, right};
-  EXPECT_TRUE(RunSetup(nullptr));
+  EXPECT_TRUE(RunSetup(nullptr, kGameManifest));
   EXPECT_EQ(TP().unscripted_boxes, 0);
   EXPECT_EQ(TP().unscripted_dialogs, 0);
 
@@ -79,7 +80,7 @@ TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
 
 TEST_F(SetupTest, CancellingTheExplanationEndsSetup) {
   TP().box_answers = {IDCANCEL};
-  EXPECT_FALSE(RunSetup(nullptr));
+  EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
   EXPECT_TRUE(TP().dialogs.empty());
   EXPECT_EQ(LogAfterFailure(), SetupLine() + "setup not done\r\n");
   EXPECT_FALSE(Exists(folder.root / "data"));
@@ -88,7 +89,7 @@ TEST_F(SetupTest, CancellingTheExplanationEndsSetup) {
 
 TEST_F(SetupTest, SetupFromAMissingFileAsksNothing) {
   std::u16string missing = Wide(folder.dir.path / "nowhere.iso");
-  EXPECT_FALSE(RunSetup(missing.c_str()));
+  EXPECT_FALSE(RunSetup(missing.c_str(), kGameManifest));
   EXPECT_TRUE(TP().boxes.empty());
   EXPECT_EQ(LogAfterFailure(),
             SetupLine() + "can't open " + Utf8(missing) + "\r\nsetup not done\r\n");
@@ -101,7 +102,7 @@ TEST_F(SetupTest, ACopyFailingPartWayWarnsAndOffersTheChoiceAgain) {
   TP().fail_op_nth = 2 + 20;  // the log, the image, then the 20th file
   TP().box_answers = {IDOK, IDOK, IDCANCEL};
   TP().dialog_answers = {Wide(TestImage("full.iso"))};
-  EXPECT_FALSE(RunSetup(nullptr));
+  EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
   ASSERT_EQ(TP().boxes.size(), 3u);
   EXPECT_EQ(TP().boxes[1].text, kRefused);
   EXPECT_EQ(TP().boxes[2].text, kExplain);

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "disc/extract.h"
-#include "disc/verify.h"
+#include "disc/install.h"
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -169,7 +169,7 @@ void RunInstall(const uint8_t* data, size_t size, const ManifestEntry* manifest,
 
   OpenSetupLog();
   FUZZ_CHECK(g_setup_log != INVALID_HANDLE_VALUE, "the log did not open");
-  bool ok = VerifyAndInstallImage(kImagePath, true, manifest, count);
+  bool ok = VerifyAndInstallImage(kImagePath, true, {manifest, count});
   CloseSetupLog();
   g_setup_log = INVALID_HANDLE_VALUE;
 

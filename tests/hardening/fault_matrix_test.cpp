@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "disc/install.h"
-#include "disc/verify.h"
 #include "launcher/paths.h"
 #include "launcher/run.h"
 #include "launcher/setup_log.h"
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
 #include "tests/support/release.h"
@@ -67,8 +65,6 @@ struct FaultMatrixTest : ::testing::Test {
       manifest.push_back({manifest_paths[i].c_str(), static_cast<uint32_t>(i * 1500 + 3)});
     }
     manifest.push_back({u"HV1.EXE", 10});
-    g_run_manifest = manifest.data();
-    g_run_manifest_count = static_cast<uint32_t>(manifest.size());
 
     ReleaseParts parts;
     parts.data = false;
@@ -82,8 +78,6 @@ struct FaultMatrixTest : ::testing::Test {
     SetTestEnvironment("HV_STANDIN_RECORD", GameRecordPath(root).string().c_str());
   }
   void TearDown() override {
-    g_run_manifest = kDiscManifest;
-    g_run_manifest_count = kDiscManifestCount;
     SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
     g_setup_log = INVALID_HANDLE_VALUE;
   }
@@ -118,7 +112,7 @@ struct FaultMatrixTest : ::testing::Test {
     options.setup = force_setup;
     options.ships_yes = true;
     options.play = play;
-    int code = RunSequence(options);
+    int code = RunSequence(options, {manifest.data(), static_cast<uint32_t>(manifest.size())});
     g_setup_log = INVALID_HANDLE_VALUE;  // closed by the run
     return code;
   }

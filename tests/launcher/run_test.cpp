@@ -7,7 +7,7 @@
 #include "launcher/paths.h"
 #include "launcher/run.h"
 #include "launcher/setup_log.h"
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 #include "tests/support/files.h"
 #include "tests/support/release.h"
 #include "tests/support/test_platform.h"
@@ -31,7 +31,7 @@ struct RunTest : ::testing::Test {
 
 TEST_F(RunTest, StartsTheGameWithDx12InTheDataDirectory) {
   Prepare({});
-  EXPECT_EQ(RunSequence(DefaultOptions()), 0);
+  EXPECT_EQ(RunSequence(DefaultOptions(), kGameManifest), 0);
   ASSERT_EQ(TP().processes.size(), 1u);
   const ProcessStarted& game = TP().processes[0];
   std::u16string program = Wide(root) + u"\\bin\\hv1-glint.exe";
@@ -53,7 +53,7 @@ TEST_F(RunTest, NoPlayStopsBeforeTheGame) {
   Prepare({});
   LauncherOptions options = DefaultOptions();
   options.play = false;
-  EXPECT_EQ(RunSequence(options), 0);
+  EXPECT_EQ(RunSequence(options, kGameManifest), 0);
   EXPECT_TRUE(TP().processes.empty());
   EXPECT_TRUE(Exists(root / "setup.log"));
   EXPECT_EQ(OpenHandleReport(), "");
@@ -63,7 +63,7 @@ TEST_F(RunTest, AMissingGameProgramIsTheUsersToFix) {
   ReleaseParts parts;
   parts.game = false;
   Prepare(parts);
-  EXPECT_EQ(RunSequence(DefaultOptions()), 1);
+  EXPECT_EQ(RunSequence(DefaultOptions(), kGameManifest), 1);
   ASSERT_EQ(TP().boxes.size(), 1u);
   const BoxShown& box = TP().boxes[0];
   EXPECT_EQ(box.caption, u"Halvorn Glint");

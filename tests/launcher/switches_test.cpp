@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/command_line.h"
+#include "launcher/join_arguments.h"
 #include "launcher/run.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 #include "ships/runner.h"
 #include "ships/step.h"
 #include "tests/support/files.h"

@@ -1,4 +1,4 @@
-#include "launcher/command_line.h"
+#include "launcher/join_arguments.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/testing/process.h"
+#include "tests/support/process.h"
 
 #include <fcntl.h>
 #include <poll.h>
