@@ -69,12 +69,6 @@ size_t FormatBoundedArgs(char16_t* out, size_t limit, const char16_t* format,
   return sink.length;
 }
 
-size_t WideLength(const char16_t* s) {
-  size_t n = 0;
-  while (s[n]) ++n;
-  return n;
-}
-
 bool CopyWide(char16_t* out, size_t limit, const char16_t* s) {
   size_t n = 0;
   while (s[n] && n < limit) {

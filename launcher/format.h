@@ -90,7 +90,6 @@ size_t FormatBounded(char16_t* out, size_t limit, WideFormat<std::type_identity_
   return FormatBoundedArgs(out, limit, format.text, list, sizeof...(Args));
 }
 
-// Length of a terminated wide string, and a bounded copy (at most limit units
-// and a terminator); the copy returns false when the source was cut.
-size_t WideLength(const char16_t* s);
+// A bounded copy (at most limit units and a terminator); false when the
+// source was cut.
 bool CopyWide(char16_t* out, size_t limit, const char16_t* s);

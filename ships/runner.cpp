@@ -62,15 +62,35 @@ void HandleLine(RunState* s) {
   ClearLine(&a);
 }
 
-// Reads one byte at a time: up to `limit` bytes, or until a read fails or
-// gives nothing when `limit` is 0 (the pipe has ended).
-void ReadBytes(RunState* s, HANDLE pipe, DWORD limit) {
-  for (DWORD i = 0; limit == 0 || i < limit; ++i) {
-    char byte;
-    DWORD got = 0;
-    if (!ReadFile(pipe, &byte, 1, &got, nullptr) || got == 0) return;
-    if (FeedByte(&s->assembler, byte)) HandleLine(s);
+// Takes one byte from the pipe; false when a read fails or gives nothing.
+bool ReadOneByte(RunState* s, HANDLE pipe) {
+  char byte;
+  DWORD got = 0;
+  if (!ReadFile(pipe, &byte, 1, &got, nullptr) || got == 0) return false;
+  if (FeedByte(&s->assembler, byte)) HandleLine(s);
+  return true;
+}
+
+// Follows the child's output until the pipe ends (every writer gone), keeping
+// the status window answering between reads, then waits for the child.
+void FollowChild(RunState* s, HANDLE pipe, HANDLE process) {
+  for (;;) {
+    PumpWaitingMessages();
+    DWORD waiting = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
+      // The pipe has ended: what is left in it is read to the end.
+      while (ReadOneByte(s, pipe)) {
+      }
+      break;
+    }
+    if (waiting == 0) {
+      WaitForSingleObject(process, 50);
+      continue;
+    }
+    for (DWORD i = 0; i < waiting && ReadOneByte(s, pipe); ++i) {
+    }
   }
+  WaitForSingleObject(process, INFINITE);
 }
 
 }  // namespace
@@ -78,9 +98,9 @@ void ReadBytes(RunState* s, HANDLE pipe, DWORD limit) {
 bool RunShipSetup(bool ships_yes, WCHAR* reason) {
   RunState s{};
   s.reason = reason;
+  reason[0] = u'\0';
   CopyWide(s.step, kStepSize - 1, u"Getting the 3D ships...");
   s.window = ships_yes ? nullptr : ShowStatusWindow(s.step);
-  reason[0] = u'\0';
 
   WCHAR program[292];
   WCHAR command_line[844];
@@ -93,49 +113,36 @@ bool RunShipSetup(bool ships_yes, WCHAR* reason) {
   sa.bInheritHandle = TRUE;
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &sa, 0)) {
-    CopyWide(reason, kReasonSize - 1, u"couldn't start the ship setup");
-    if (s.window != nullptr) DestroyWindow(s.window);
-    return false;
-  }
-  // Only the write end passes to the child.
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end;
-  startup.hStdError = write_end;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(program, command_line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      g_paths.install_root, &startup, &info)) {
-    CloseHandle(read_end);
+  bool started = false;
+  if (!CreatePipe(&read_end, &write_end, &sa, 0)) {
+    read_end = nullptr;  // nothing to release, whatever the call left there
+    CopyWide(reason, kReasonSize - 1, u"couldn't start the ship setup");
+  } else {
+    // Only the write end passes to the child.
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write_end;
+    startup.hStdError = write_end;
+    started = CreateProcessW(program, command_line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                             nullptr, g_paths.install_root, &startup, &info);
+    // Our copy goes at once: while we hold it the pipe never reports its end.
     CloseHandle(write_end);
-    CopyWide(reason, kReasonSize - 1, u"couldn't start bin\\python\\python.exe");
-    if (s.window != nullptr) DestroyWindow(s.window);
-    return false;
-  }
-  // Without closing our copy the pipe would never report its end.
-  CloseHandle(write_end);
-
-  for (;;) {
-    PumpWaitingMessages();
-    DWORD waiting = 0;
-    if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &waiting, nullptr)) {
-      ReadBytes(&s, read_end, 0);
-      break;
+    if (started) {
+      FollowChild(&s, read_end, info.hProcess);
+    } else {
+      CopyWide(reason, kReasonSize - 1, u"couldn't start bin\\python\\python.exe");
     }
-    if (waiting == 0) {
-      WaitForSingleObject(info.hProcess, 50);
-      continue;
-    }
-    ReadBytes(&s, read_end, waiting);
   }
 
-  WaitForSingleObject(info.hProcess, INFINITE);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  CloseHandle(read_end);
+  // Released in reverse order of acquisition.
+  if (started) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  if (read_end != nullptr) CloseHandle(read_end);
   if (s.window != nullptr) DestroyWindow(s.window);
 
   if (s.done) return true;
