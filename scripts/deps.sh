@@ -2,7 +2,7 @@
 # Installs what a command needs, when it is missing (Debian, as root).
 #   scripts/deps.sh demo   the main job: the Linux build and the image maker
 #   scripts/deps.sh        every test: both builds, Wine and Xvfb, the
-#                          sanitizers and fuzzers, valgrind, the image tools
+#                          sanitizers and fuzzers, the image tools
 set -eu
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -24,7 +24,6 @@ if [ "${1:-test}" != demo ]; then
   have isoinfo || need+=(genisoimage)
   have wrestool || need+=(icoutils)
   have bsdtar || need+=(libarchive-tools)
-  have valgrind || need+=(valgrind)
   have clang++ || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need+=(libclang-rt-dev)

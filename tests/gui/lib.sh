@@ -48,11 +48,11 @@ start_wine() {
     || fail "could not set up the Wine prefix"
 }
 
-# The release folder: the launcher, the stand-in game and, if asked, data.
+# The release folder: the launcher and the stand-in game.
 make_release() {
   mkdir -p "$root/bin/python" "$root/tools" "$root/models" "$root/cutscenes"
   cp "$HV_BUILD/Play Halvorn Glint.exe" "$root/"
-  [ "${1:-}" = "no-game" ] || cp "$HV_BUILD/fixtures/hv1-glint.exe" "$root/bin/"
+  cp "$HV_BUILD/fixtures/hv1-glint.exe" "$root/bin/"
 }
 
 # The ship setup: the stand-in interpreter and a script for it (the text given).
@@ -143,12 +143,6 @@ expect_first_start_done() {
   [ -f "$root/models/type00.hvm" ] || fail "no models\\type00.hvm"
   diff -r "$HV_BUILD/test-images/trees/full/HV1" "$root/data/HV1" >/dev/null ||
     fail "the installed files differ from the image's"
-}
-
-with_data() {
-  local i
-  mkdir -p "$root/data/HV1/GAMEDAT"
-  for i in $(seq 1 20); do echo x > "$root/data/HV1/GAMEDAT/F$i.DAT"; done
 }
 
 # Starts the launcher with the given arguments; its exit code lands in $work/rc.

@@ -137,14 +137,4 @@ TEST_F(LauncherProcessTest, NoPlayLeavesAnEmptyLogAndNoGame) {
   EXPECT_FALSE(Exists(GameRecordPath(root)));
 }
 
-TEST_F(LauncherProcessTest, AMissingGameEndsWithExitCodeOne) {
-  ReleaseParts parts = WithLauncher();
-  parts.game = false;
-  Prepare(parts);
-  ProgramResult result = Run(u"");
-  ASSERT_TRUE(result.started);
-  EXPECT_EQ(result.exit_code, 1u) << result.output;
-  EXPECT_FALSE(Exists(GameRecordPath(root)));
-}
-
 }  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# A wrong image picked: the warning box, then Cancel at the information box:
-# exit 1, "setup not done" logged, the data directory as it was (absent).
+# The picker's detours, through the real dialog: a wrong image picked gives
+# the warning and the information box again; the dialog cancelled gives the
+# information box again; Cancel there ends setup: exit 1, "setup not done"
+# logged, no data directory, no game.
 . "$(dirname "$0")/lib.sh"
 image="$HV_BUILD/test-images/level1.iso"
 start_display
@@ -13,7 +15,13 @@ screenshot "warning-box"
 answer "$warning" Return
 again=$(next_box 30 "$info" "$warning") || exit 1
 screenshot "information-box-again"
-answer "$again" Escape
+answer "$again" Return
+dialog=$(wait_window '^Your Halvorn: The Morvath Saga disc image \(disc 1\)$') || exit 1
+answer "$dialog" Escape
+wait_gone "$dialog"
+last=$(next_box 30 "$info" "$warning" "$again") || exit 1
+screenshot "information-box-after-cancel"
+answer "$last" Escape
 rc=$(wait_exit) || exit 1
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 [ ! -e "$root/data" ] || fail "a data directory was made"
