@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Each layer includes only its own headers and those of the layers below it:
+# platform <- launcher services <- disc, ships <- the entry, the tool.
+# Usage: check_includes.sh SOURCE_DIR
+cd "${1:?source folder}" || exit 2
+services='launcher/(format|paths|setup_log|status_window)\.h'
+status=0
+check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX
+  local file line
+  for file in $(git ls-files launcher disc ships platform tools | grep -E "$1"); do
+    while IFS= read -r line; do
+      echo "$file includes $line: not a layer below it"
+      status=1
+    done < <(sed -n 's/^#include "\(.*\)"/\1/p' "$file" | grep -Ev "^($2)$")
+  done
+}
+check '^platform/' 'platform/.*'
+check "^$services|^launcher/(format|paths|setup_log|status_window)\.cpp" "platform/.*|$services"
+check '^disc/' "platform/.*|$services|disc/.*"
+check '^ships/' "platform/.*|$services|ships/.*"
+check '^tools/' "platform/.*|$services|disc/.*|tools/.*"
+exit $status
