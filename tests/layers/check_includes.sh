@@ -7,7 +7,7 @@ services='launcher/(format|paths|setup_log|status_window)\.h'
 status=0
 check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX
   local file line
-  for file in $(git ls-files launcher disc ships platform tools | grep -E "$1"); do
+  for file in $(find launcher disc ships platform tools -name "*.[ch]*" | grep -E "$1"); do
     while IFS= read -r line; do
       echo "$file includes $line: not a layer below it"
       status=1
