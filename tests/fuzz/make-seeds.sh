@@ -2,7 +2,8 @@
 # Makes the fuzz seed corpora under OUT: OUT/disc/ (images, shared by
 # fuzz_disc_walk and fuzz_disc_install) and OUT/ships/ (child output streams
 # for fuzz_ship_protocol). Images are tiny xorriso images of a small HV1 tree
-# in several formats, plus hand-made hostile ones from HOSTILE_TOOL.
+# in several formats, hand-made hostile ones from HOSTILE_TOOL, and the past
+# findings kept in findings/.
 # Usage: make-seeds.sh OUT HOSTILE_TOOL
 set -eu
 out=$1
@@ -41,6 +42,11 @@ mk level1-joliet-rr.iso -iso-level 1 -J -R
 rm -rf "$tree" "$out/xorriso.log"
 
 "$hostile" "$out/disc"
+# Inputs that once broke an invariant stay in the corpus, so every run
+# replays them.
+for finding in "$(dirname "$0")"/findings/*.iso.gz; do
+  gunzip -c "$finding" > "$out/disc/finding-$(basename "$finding" .gz)"
+done
 
 # Child output streams: the first byte is the target's mode (see
 # fuzz_ship_protocol.cpp): 0x04 one byte a poll with a window, 0x41 sixteen a
