@@ -7,7 +7,7 @@
 #include "tests/support/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records) {
 // Images no mastering program writes, made to step outside the data
 // directory or to make the copy run without end.
 struct CraftedTest : ::testing::Test {
-  ScopedTestPlatform platform;
+  ScopedFake fake;
   InstallFolder folder;
   fs::path image_path = folder.dir.path / "crafted.iso";
   // Everything in the test's folder outside the data directory, before.

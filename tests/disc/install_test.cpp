@@ -8,12 +8,12 @@
 #include "launcher/paths.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
 struct InstallTest : ::testing::Test {
-  ScopedTestPlatform platform;  // first: it sees the log opened and closed
+  ScopedFake fake;  // first: it sees the log opened and closed
   InstallFolder folder;
 
   bool Install(const fs::path& image, const std::vector<ManifestEntry>& manifest,
@@ -40,7 +40,7 @@ TEST_P(VariantTest, InstallsTheWholeFolderByteForByte) {
   ASSERT_TRUE(Install(image, kSmallManifest));
   EXPECT_EQ(TreeDifferences(SmallTree(), folder.data), "");
   EXPECT_EQ(folder.Log(), Installed(image, CountFiles(SmallTree()), "done"));
-  EXPECT_TRUE(TP().windows.empty());
+  EXPECT_TRUE(Fake().Windows().empty());
   EXPECT_EQ(OpenHandleReport(), "");
 }
 
@@ -56,10 +56,10 @@ TEST_F(InstallTest, NamesMatchWithoutCaseAndTheStatusWindowShowsWhenAsked) {
   std::vector<ManifestEntry> manifest = {{u"gamedat\\f01.dat", 997}, {u"Hv1.Exe", 4321}};
   fs::path image = TestImage("level2-nover.iso");
   ASSERT_TRUE(Install(image, manifest, false));
-  ASSERT_EQ(TP().windows.size(), 2u);
-  EXPECT_EQ(TP().windows[0].kind, WindowEvent::kCreated);
-  EXPECT_EQ(TP().windows[0].text, u"Installing Halvorn from your disc image...");
-  EXPECT_EQ(TP().windows[1].kind, WindowEvent::kDestroyed);
+  ASSERT_EQ(Fake().Windows().size(), 2u);
+  EXPECT_EQ(Fake().Windows()[0].kind, FakeEvent::kWindowShown);
+  EXPECT_EQ(Fake().Windows()[0].text, u"Installing Halvorn from your disc image...");
+  EXPECT_EQ(Fake().Windows()[1].kind, FakeEvent::kWindowGone);
 }
 
 // Refused images: the exact lines, and nothing written.
@@ -141,7 +141,7 @@ TEST_P(RefusalTest, IsLoggedAndWritesNothing) {
   EXPECT_FALSE(Install(image, r.manifest));
   EXPECT_EQ(folder.Log(), std::string(r.row_line) + Refused(image));
   EXPECT_FALSE(Exists(folder.root / "data"));
-  EXPECT_TRUE(TP().windows.empty());
+  EXPECT_TRUE(Fake().Windows().empty());
   EXPECT_EQ(OpenHandleReport(), "");
 }
 
@@ -192,12 +192,12 @@ TEST_F(CopyTest, ReadsInChunksOfOneMebibyte) {
   ASSERT_TRUE(Install(image, {}));
   // The descriptor, the root to find HV1, HV1 for the copy, then A.DAT in one
   // chunk and B.DAT in four; C.DAT reads nothing.
-  EXPECT_EQ(TP().calls[static_cast<int>(Op::ReadFile)], 3 + 1 + 4);
+  EXPECT_EQ(Fake().Calls(Op::ReadFile), 3 + 1 + 4);
 }
 
 TEST_F(CopyTest, AFileCutShortIsCountedAndStopsTheCopy) {
-  TP().short_read_nth = 5;  // B.DAT's first chunk
-  TP().short_bytes = 100;
+  Fake().short_read_nth = 5;  // B.DAT's first chunk
+  Fake().short_bytes = 100;
   EXPECT_FALSE(Install(image, {}));
   EXPECT_EQ(folder.Log(), "copy failed at " + folder.data_text + "\\B.DAT\r\n" +
                               Installed(image, 2, "FAILED"));
@@ -206,8 +206,8 @@ TEST_F(CopyTest, AFileCutShortIsCountedAndStopsTheCopy) {
 }
 
 TEST_F(CopyTest, AFileThatCannotBeCreatedIsNotCounted) {
-  TP().fail_op = Op::CreateFileW;
-  TP().fail_op_nth = 4;  // the log, the image, A.DAT, then B.DAT
+  Fake().fail_op = Op::CreateFileW;
+  Fake().fail_op_nth = 4;  // the log, the image, A.DAT, then B.DAT
   EXPECT_FALSE(Install(image, {}));
   EXPECT_EQ(folder.Log(), "can't write " + folder.data_text + "\\B.DAT\r\n" +
                               Installed(image, 1, "FAILED"));
@@ -215,8 +215,8 @@ TEST_F(CopyTest, AFileThatCannotBeCreatedIsNotCounted) {
 }
 
 TEST_F(CopyTest, AnUnreadableFolderCountsNothing) {
-  TP().fail_op = Op::ReadFile;
-  TP().fail_op_nth = 3;  // HV1, read for the copy
+  Fake().fail_op = Op::ReadFile;
+  Fake().fail_op_nth = 3;  // HV1, read for the copy
   EXPECT_FALSE(Install(image, {}));
   EXPECT_EQ(folder.Log(), Installed(image, 0, "FAILED"));
 }

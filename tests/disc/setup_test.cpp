@@ -8,7 +8,7 @@
 #include "tests/support/process.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/release.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ const std::u16string kRefused =
     u"files aren't the Morvath Saga's), or it couldn't be read. Nothing was installed.";
 
 struct SetupTest : ::testing::Test {
-  ScopedTestPlatform platform;
+  ScopedFake fake;
   InstallFolder folder{false};  // setup opens the log itself
   std::string SetupLine() { return "setup: data in " + folder.data_text + "\r\n"; }
   // A failed setup has closed the log already.
@@ -36,33 +36,33 @@ struct SetupTest : ::testing::Test {
 TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   std::u16string wrong = Wide(TestImage("level1.iso"));
   std::u16string right = Wide(TestImage("full.iso"));
-  TP().box_answers = {IDOK, IDOK, IDOK, IDOK};
-  TP().dialog_answers = {wrong, std::nullopt, right};
+  Fake().box_answers = {IDOK, IDOK, IDOK, IDOK};
+  Fake().dialog_answers = {wrong, std::nullopt, right};
   EXPECT_TRUE(RunSetup(nullptr, kGameManifest));
-  EXPECT_EQ(TP().unscripted_boxes, 0);
-  EXPECT_EQ(TP().unscripted_dialogs, 0);
+  EXPECT_EQ(Fake().unscripted_boxes, 0);
+  EXPECT_EQ(Fake().unscripted_dialogs, 0);
 
-  ASSERT_EQ(TP().boxes.size(), 4u);
+  ASSERT_EQ(Fake().Boxes().size(), 4u);
   for (int i : {0, 2, 3}) {
-    EXPECT_EQ(TP().boxes[i].text, kExplain);
-    EXPECT_EQ(TP().boxes[i].type, MB_ICONINFORMATION | MB_OKCANCEL);
+    EXPECT_EQ(Fake().Boxes()[i].text, kExplain);
+    EXPECT_EQ(Fake().Boxes()[i].type, MB_ICONINFORMATION | MB_OKCANCEL);
   }
-  EXPECT_EQ(TP().boxes[1].text, kRefused);
-  EXPECT_EQ(TP().boxes[1].type, MB_ICONWARNING);
-  for (const BoxShown& box : TP().boxes) {
+  EXPECT_EQ(Fake().Boxes()[1].text, kRefused);
+  EXPECT_EQ(Fake().Boxes()[1].type, MB_ICONWARNING);
+  for (const FakeEvent& box : Fake().Boxes()) {
     EXPECT_EQ(box.caption, u"Halvorn Glint");
-    EXPECT_FALSE(box.has_owner);
+    EXPECT_FALSE(box.owner);
   }
 
-  ASSERT_EQ(TP().dialogs.size(), 3u);
-  for (const DialogShown& d : TP().dialogs) {
+  ASSERT_EQ(Fake().Dialogs().size(), 3u);
+  for (const FakeEvent& d : Fake().Dialogs()) {
     EXPECT_EQ(d.ofn.lStructSize, 152u);
     EXPECT_EQ(d.ofn.hwndOwner, nullptr);
     EXPECT_EQ(d.ofn.lpstrInitialDir, nullptr);
     EXPECT_EQ(d.ofn.nMaxFile, 260u);
     EXPECT_EQ(d.ofn.Flags, 0x1804u);
-    EXPECT_EQ(d.filter, u"Disc images (*.iso)|*.iso|");
-    EXPECT_EQ(d.title, u"Your Halvorn: The Morvath Saga disc image (disc 1)");
+    EXPECT_EQ(d.caption, u"Disc images (*.iso)|*.iso|");
+    EXPECT_EQ(d.text, u"Your Halvorn: The Morvath Saga disc image (disc 1)");
     EXPECT_TRUE(d.buffer_was_empty);  // emptied again after a pick
   }
 
@@ -73,15 +73,15 @@ TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
                               " into " + folder.data_text + ": done\r\nsetup done\r\n");
   EXPECT_TRUE(IsDataInstalled());
   // Not quiet: the status window came and went during the copy.
-  ASSERT_FALSE(TP().windows.empty());
-  EXPECT_EQ(TP().windows.front().text, u"Installing Halvorn from your disc image...");
-  EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
+  ASSERT_FALSE(Fake().Windows().empty());
+  EXPECT_EQ(Fake().Windows().front().text, u"Installing Halvorn from your disc image...");
+  EXPECT_EQ(Fake().Windows().back().kind, FakeEvent::kWindowGone);
 }
 
 TEST_F(SetupTest, CancellingTheExplanationEndsSetup) {
-  TP().box_answers = {IDCANCEL};
+  Fake().box_answers = {IDCANCEL};
   EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
-  EXPECT_TRUE(TP().dialogs.empty());
+  EXPECT_TRUE(Fake().Dialogs().empty());
   EXPECT_EQ(LogAfterFailure(), SetupLine() + "setup not done\r\n");
   EXPECT_FALSE(Exists(folder.root / "data"));
   EXPECT_EQ(OpenHandleReport(), "");  // the log was closed
@@ -90,7 +90,7 @@ TEST_F(SetupTest, CancellingTheExplanationEndsSetup) {
 TEST_F(SetupTest, SetupFromAMissingFileAsksNothing) {
   std::u16string missing = Wide(folder.dir.path / "nowhere.iso");
   EXPECT_FALSE(RunSetup(missing.c_str(), kGameManifest));
-  EXPECT_TRUE(TP().boxes.empty());
+  EXPECT_TRUE(Fake().Boxes().empty());
   EXPECT_EQ(LogAfterFailure(),
             SetupLine() + "can't open " + Utf8(missing) + "\r\nsetup not done\r\n");
 }
@@ -98,14 +98,14 @@ TEST_F(SetupTest, SetupFromAMissingFileAsksNothing) {
 // A copy that fails part-way is refused like a wrong image ("Nothing was
 // installed." although some files were), and the choice is offered again.
 TEST_F(SetupTest, ACopyFailingPartWayWarnsAndOffersTheChoiceAgain) {
-  TP().fail_op = Op::CreateFileW;
-  TP().fail_op_nth = 2 + 20;  // the log, the image, then the 20th file
-  TP().box_answers = {IDOK, IDOK, IDCANCEL};
-  TP().dialog_answers = {Wide(TestImage("full.iso"))};
+  Fake().fail_op = Op::CreateFileW;
+  Fake().fail_op_nth = 2 + 20;  // the log, the image, then the 20th file
+  Fake().box_answers = {IDOK, IDOK, IDCANCEL};
+  Fake().dialog_answers = {Wide(TestImage("full.iso"))};
   EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
-  ASSERT_EQ(TP().boxes.size(), 3u);
-  EXPECT_EQ(TP().boxes[1].text, kRefused);
-  EXPECT_EQ(TP().boxes[2].text, kExplain);
+  ASSERT_EQ(Fake().Boxes().size(), 3u);
+  EXPECT_EQ(Fake().Boxes()[1].text, kRefused);
+  EXPECT_EQ(Fake().Boxes()[2].text, kExplain);
   std::string log = LogAfterFailure();
   EXPECT_NE(log.find("\r\ninstalled 19 files from "), std::string::npos) << log;
   EXPECT_NE(log.find(": FAILED\r\nsetup not done\r\n"), std::string::npos) << log;

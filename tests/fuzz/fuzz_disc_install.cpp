@@ -33,7 +33,8 @@
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/memory_platform.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/memory_disk.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ bool ParseInstalledLine(const std::string& line, const std::string& data_dir, lo
 }
 
 void CheckLog(bool ok, const std::u16string& data_dir) {
-  MemoryPlatformState& mp = MP();
+  MemoryDisk& mp = Disk();
   std::vector<std::string> lines = LogLines(mp.log_writes);
   FUZZ_CHECK(!lines.empty(), "nothing logged");
   const std::string& last = lines.back();
@@ -154,8 +155,8 @@ void CheckLog(bool ok, const std::u16string& data_dir) {
 }
 
 void RunInstall(const uint8_t* data, size_t size, const ManifestEntry* manifest, uint32_t count) {
-  InstallMemoryPlatform();
-  MemoryPlatformState& mp = MP();
+  ScopedFake fake(NewMemoryDisk());
+  MemoryDisk& mp = Disk();
   mp.image = data;
   mp.image_size = size;
   mp.image_path = kImagePath;
@@ -171,7 +172,6 @@ void RunInstall(const uint8_t* data, size_t size, const ManifestEntry* manifest,
   FUZZ_CHECK(g_setup_log != INVALID_HANDLE_VALUE, "the log did not open");
   bool ok = VerifyAndInstallImage(kImagePath, true, {manifest, count});
   CloseSetupLog();
-  g_setup_log = INVALID_HANDLE_VALUE;
 
   if (std::getenv("HV_FUZZ_TRACE") != nullptr) {
     std::fprintf(stderr,
@@ -180,9 +180,8 @@ void RunInstall(const uint8_t* data, size_t size, const ManifestEntry* manifest,
                  static_cast<unsigned long long>(mp.bytes_written), mp.full_refusals);
   }
 
-  FUZZ_CHECK(mp.open_handles == 0 && mp.bad_closes == 0, "%d handles open, %d bad closes",
-             mp.open_handles, mp.bad_closes);
-  FUZZ_CHECK(mp.window_texts.empty() && mp.windows_open == 0, "a window in a quiet install");
+  FUZZ_CHECK(OpenHandleReport().empty(), "%s", OpenHandleReport().c_str());
+  FUZZ_CHECK(Fake().WindowTexts().empty(), "a window in a quiet install");
   for (const std::u16string& path : mp.touched_paths) CheckPath(path, data_dir);
   for (const MemoryFileWrite& write : mp.writes) {
     FUZZ_CHECK(!write.image_sectors.empty(), "%s holds %llu bytes found nowhere in the image",

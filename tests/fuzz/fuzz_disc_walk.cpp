@@ -16,7 +16,8 @@
 #include "disc/reader.h"
 #include "disc/verify.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/memory_platform.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/memory_disk.h"
 
 namespace {
 
@@ -109,8 +110,8 @@ void WalkImage(HANDLE image) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  InstallMemoryPlatform();
-  MemoryPlatformState& mp = MP();
+  ScopedFake fake(NewMemoryDisk());
+  MemoryDisk& mp = Disk();
   mp.image = data;
   mp.image_size = size;
   mp.image_path = u"C:\\images\\disc.iso";
@@ -122,7 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CloseHandle(image);
   WalkRaw(data, size);
 
-  FUZZ_CHECK(mp.open_handles == 0 && mp.bad_closes == 0, "%d handles open, %d bad closes",
-             mp.open_handles, mp.bad_closes);
+  FUZZ_CHECK(OpenHandleReport().empty(), "%s", OpenHandleReport().c_str());
   return 0;
 }

@@ -27,7 +27,8 @@
 #include "ships/protocol.h"
 #include "ships/runner.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tests/fuzz/memory_platform.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/memory_disk.h"
 
 namespace {
 
@@ -137,12 +138,20 @@ void CheckProgressText(const std::u16string& text, const std::string& line,
   }
 }
 
+// Units of a wide text up to its terminator, looking at most `limit` units;
+// `limit` + 1 when no terminator was found within them.
+size_t BoundedWideLength(const WCHAR* text, size_t limit) {
+  for (size_t n = 0; n <= limit; ++n) {
+    if (text[n] == 0) return n;
+  }
+  return limit + 1;
+}
+
 void Check(const uint8_t* output, size_t size, bool ships_yes, bool ok, const WCHAR* reason) {
-  MemoryPlatformState& mp = MP();
-  FUZZ_CHECK(mp.open_handles == 0 && mp.bad_closes == 0, "%d handles open, %d bad closes",
-             mp.open_handles, mp.bad_closes);
-  FUZZ_CHECK(mp.processes_started == 1 && mp.windows_open == 0, "%d processes, %d windows left",
-             mp.processes_started, mp.windows_open);
+  MemoryDisk& mp = Disk();
+  FUZZ_CHECK(OpenHandleReport().empty(), "%s", OpenHandleReport().c_str());
+  FUZZ_CHECK(Fake().Processes().size() == 1, "%zu processes", Fake().Processes().size());
+  std::vector<std::u16string> window_texts = Fake().WindowTexts();
 
   std::vector<std::string> lines = SplitLines(output, size);
   std::vector<std::string> logged = LogLines(mp.log);
@@ -160,16 +169,16 @@ void Check(const uint8_t* output, size_t size, bool ships_yes, bool ok, const WC
     if (line.compare(0, 6, "ERROR ") == 0) last_error = &line;
     if (line.compare(0, 9, "PROGRESS ") == 0 && !ships_yes) {
       ++progress;
-      FUZZ_CHECK(progress < mp.window_texts.size(), "PROGRESS line %zu not shown", i);
-      CheckProgressText(mp.window_texts[progress], line, step);
+      FUZZ_CHECK(progress < window_texts.size(), "PROGRESS line %zu not shown", i);
+      CheckProgressText(window_texts[progress], line, step);
     }
   }
   FUZZ_CHECK(ok == done, "returned %d, DONE line %d", ok, done);
   if (ships_yes) {
-    FUZZ_CHECK(mp.window_texts.empty(), "a window with --ships-yes");
+    FUZZ_CHECK(window_texts.empty(), "a window with --ships-yes");
   } else {
-    FUZZ_CHECK(mp.window_texts.size() == progress + 1, "%zu window texts for %zu PROGRESS lines",
-               mp.window_texts.size(), progress);
+    FUZZ_CHECK(window_texts.size() == progress + 1, "%zu window texts for %zu PROGRESS lines",
+               window_texts.size(), progress);
   }
 
   size_t reason_length = BoundedWideLength(reason, kReasonSize - 1);
@@ -193,8 +202,8 @@ void Check(const uint8_t* output, size_t size, bool ships_yes, bool ok, const WC
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  InstallMemoryPlatform();
-  MemoryPlatformState& mp = MP();
+  ScopedFake fake(NewMemoryDisk());
+  MemoryDisk& mp = Disk();
   bool ships_yes = (data[0] & 1) != 0;
   mp.pipe_idle_turns = (data[0] & 2) != 0;
   mp.pipe_chunk = data[0] >> 2;
@@ -210,7 +219,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (WCHAR& c : reason) c = u'#';
   bool ok = RunShipSetup(ships_yes, reason);
   CloseSetupLog();
-  g_setup_log = INVALID_HANDLE_VALUE;
   for (size_t i = kReasonSize; i < kReasonSize + 8; ++i) {
     FUZZ_CHECK(reason[i] == u'#', "reason written past its 512 units");
   }

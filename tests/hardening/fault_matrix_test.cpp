@@ -13,7 +13,7 @@
 #include "tests/support/disc_images.h"
 #include "tests/support/iso_builder.h"
 #include "tests/support/release.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -77,10 +77,7 @@ struct FaultMatrixTest : ::testing::Test {
     SetInstallRoot(Wide(root).c_str());
     SetTestEnvironment("HV_STANDIN_RECORD", GameRecordPath(root).string().c_str());
   }
-  void TearDown() override {
-    SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
-    g_setup_log = INVALID_HANDLE_VALUE;
-  }
+  void TearDown() override { SetTestEnvironment("HV_STANDIN_RECORD", nullptr); }
 
   // Everything the run may not touch: the release folder but the data
   // directory, the log, the ship setup's model file and the game's record.
@@ -112,9 +109,7 @@ struct FaultMatrixTest : ::testing::Test {
     options.setup = force_setup;
     options.ships_yes = true;
     options.play = play;
-    int code = RunSequence(options, {manifest.data(), static_cast<uint32_t>(manifest.size())});
-    g_setup_log = INVALID_HANDLE_VALUE;  // closed by the run
-    return code;
+    return RunSequence(options, {manifest.data(), static_cast<uint32_t>(manifest.size())});
   }
 
   void Reset() {
@@ -126,23 +121,23 @@ struct FaultMatrixTest : ::testing::Test {
   }
 
   // One run with the fault set up by `arm`, and everything checked after it.
-  void Check(const std::string& what, void (*arm)(TestPlatformState&, int), int n) {
+  void Check(const std::string& what, void (*arm)(FakePlatform&, int), int n) {
     Reset();
     std::map<std::string, std::string> before = Outside();
     int code;
     Op faulted;
     std::string boxes;
     {
-      ScopedTestPlatform platform;
-      arm(*platform, n);
+      ScopedFake fake;
+      arm(Fake(), n);
       code = FirstStart(false);
-      faulted = TP().faulted_op;
-      EXPECT_EQ(OpenHandleReport(), "") << what << " " << n << " (" << OpName(faulted) << ")";
-      for (const BoxShown& b : TP().boxes) boxes += Utf8(b.text) + "\n";
+      faulted = Fake().faulted_op;
+      EXPECT_EQ(OpenHandleReport(), "") << what << " " << n << " (" << PlatformOpName(faulted) << ")";
+      for (const FakeEvent& b : Fake().Boxes()) boxes += Utf8(b.text) + "\n";
     }
     std::string log = ReadFileBytes(root / "setup.log");
     std::string context = what + " " + std::to_string(n) + " (" +
-                          (faulted == Op::kCount ? std::string("none") : OpName(faulted)) +
+                          (faulted == Op::kCount ? std::string("none") : PlatformOpName(faulted)) +
                           "): exit " + std::to_string(code) + "\nlog:\n" + log + "boxes:\n" + boxes;
     EXPECT_TRUE(code == 0 || code == 1) << context;
     if (code == 1) {
@@ -163,7 +158,7 @@ struct FaultMatrixTest : ::testing::Test {
     // A clean run with --setup repairs whatever the fault left (the ships
     // and the game, checked above, are left out to keep it quick).
     {
-      ScopedTestPlatform platform;
+      ScopedFake fake;
       WriteFileBytes(root / "models" / "type00.hvm", "model\n");
       EXPECT_EQ(FirstStart(true, false), 0) << "repair after " << context;
     }
@@ -191,26 +186,26 @@ TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
   int reads = 0;
   int writes = 0;
   {
-    ScopedTestPlatform platform;
+    ScopedFake fake;
     ASSERT_EQ(FirstStart(false), 0) << ReadFileBytes(root / "setup.log");
-    total = TP().total_calls;
-    reads = TP().calls[static_cast<int>(Op::ReadFile)];
-    writes = TP().calls[static_cast<int>(Op::WriteFile)];
+    total = Fake().total_calls;
+    reads = Fake().Calls(Op::ReadFile);
+    writes = Fake().Calls(Op::WriteFile);
   }
   ASSERT_EQ(TreeDifferences(source, root / "data" / "HV1"), "");
   // The pipe is polled as the child's output arrives, so counts vary a
   // little from run to run; past the end the last runs fail nothing.
   for (int n = 1; n <= total; n += stride) {
-    Check("call", [](TestPlatformState& s, int i) { s.fail_total_nth = i; }, n);
+    Check("call", [](FakePlatform& s, int i) { s.fail_nth = i; }, n);
   }
   for (int n = 1; n <= reads; n += stride) {
-    Check("short read", [](TestPlatformState& s, int i) {
+    Check("short read", [](FakePlatform& s, int i) {
       s.short_read_nth = i;
       s.short_bytes = 1;
     }, n);
   }
   for (int n = 1; n <= writes; n += stride) {
-    Check("short write", [](TestPlatformState& s, int i) {
+    Check("short write", [](FakePlatform& s, int i) {
       s.short_write_nth = i;
       s.short_bytes = 1;
     }, n);

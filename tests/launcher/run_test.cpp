@@ -10,39 +10,36 @@
 #include "tests/support/process.h"
 #include "tests/support/files.h"
 #include "tests/support/release.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
 struct RunTest : ::testing::Test {
   TempDir dir;
   fs::path root = dir.path / "Halvorn Glint";
-  ScopedTestPlatform platform;
+  ScopedFake fake;
   void Prepare(const ReleaseParts& parts) {
     MakeReleaseFolder(root, parts);
     SetInstallRoot(Wide(root).c_str());
     SetTestEnvironment("HV_STANDIN_RECORD", fs::path(GameRecordPath(root)).string().c_str());
   }
-  void TearDown() override {
-    SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
-    g_setup_log = INVALID_HANDLE_VALUE;
-  }
+  void TearDown() override { SetTestEnvironment("HV_STANDIN_RECORD", nullptr); }
 };
 
 TEST_F(RunTest, StartsTheGameWithDx12InTheDataDirectory) {
   Prepare({});
   EXPECT_EQ(RunSequence(DefaultOptions(), kGameManifest), 0);
-  ASSERT_EQ(TP().processes.size(), 1u);
-  const ProcessStarted& game = TP().processes[0];
+  ASSERT_EQ(Fake().Processes().size(), 1u);
+  const FakeEvent game = Fake().Processes()[0];
   std::u16string program = Wide(root) + u"\\bin\\hv1-glint.exe";
-  EXPECT_EQ(game.application, program);
-  EXPECT_EQ(game.command_line, u"\"" + program + u"\" --dx12");
-  EXPECT_EQ(game.current_directory, Wide(root) + u"\\data\\HV1");
-  EXPECT_FALSE(game.inherit_handles);
-  EXPECT_EQ(game.creation_flags, 0u);
+  EXPECT_EQ(game.caption, program);
+  EXPECT_EQ(game.text, u"\"" + program + u"\" --dx12");
+  EXPECT_EQ(game.folder, Wide(root) + u"\\data\\HV1");
+  EXPECT_FALSE(game.owner);
+  EXPECT_EQ(game.type, 0u);
   EXPECT_EQ(game.startup.cb, sizeof(STARTUPINFOW));
   EXPECT_EQ(game.startup.dwFlags, 0u);
-  EXPECT_TRUE(TP().boxes.empty());
+  EXPECT_TRUE(Fake().Boxes().empty());
   // The launcher does not wait: its handles are closed at once.
   EXPECT_EQ(OpenHandleReport(), "");
   // Nothing to log on this path, but the log exists.
@@ -54,7 +51,7 @@ TEST_F(RunTest, NoPlayStopsBeforeTheGame) {
   LauncherOptions options = DefaultOptions();
   options.play = false;
   EXPECT_EQ(RunSequence(options, kGameManifest), 0);
-  EXPECT_TRUE(TP().processes.empty());
+  EXPECT_TRUE(Fake().Processes().empty());
   EXPECT_TRUE(Exists(root / "setup.log"));
   EXPECT_EQ(OpenHandleReport(), "");
 }
@@ -64,11 +61,11 @@ TEST_F(RunTest, AMissingGameProgramIsTheUsersToFix) {
   parts.game = false;
   Prepare(parts);
   EXPECT_EQ(RunSequence(DefaultOptions(), kGameManifest), 1);
-  ASSERT_EQ(TP().boxes.size(), 1u);
-  const BoxShown& box = TP().boxes[0];
+  ASSERT_EQ(Fake().Boxes().size(), 1u);
+  const FakeEvent box = Fake().Boxes()[0];
   EXPECT_EQ(box.caption, u"Halvorn Glint");
   EXPECT_EQ(box.type, MB_ICONERROR);
-  EXPECT_FALSE(box.has_owner);
+  EXPECT_FALSE(box.owner);
   EXPECT_EQ(box.text,
             u"Halvorn Glint couldn't start bin\\hv1-glint.exe.\n\nUnzip the whole folder first "
             u"(don't run it from inside the zip), and keep bin, data, models and cutscenes "
@@ -77,13 +74,13 @@ TEST_F(RunTest, AMissingGameProgramIsTheUsersToFix) {
 }
 
 TEST_F(RunTest, AnOwnPathThatCannotBeHadIsNotRunOn) {
-  TP().fail_op = Op::GetModuleFileNameW;
-  TP().fail_op_nth = 1;
+  Fake().fail_op = Op::GetModuleFileNameW;
+  Fake().fail_op_nth = 1;
   EXPECT_EQ(RunLauncher(u"--no-play"), 1);
-  ASSERT_EQ(TP().boxes.size(), 1u);
-  EXPECT_EQ(TP().boxes[0].caption, u"Halvorn Glint");
-  EXPECT_NE(TP().boxes[0].text.find(u"can't find its own folder"), std::u16string::npos);
-  EXPECT_TRUE(TP().processes.empty());
+  ASSERT_EQ(Fake().Boxes().size(), 1u);
+  EXPECT_EQ(Fake().Boxes()[0].caption, u"Halvorn Glint");
+  EXPECT_NE(Fake().Boxes()[0].text.find(u"can't find its own folder"), std::u16string::npos);
+  EXPECT_TRUE(Fake().Processes().empty());
 }
 
 TEST_F(RunTest, InstallRootIsTheFolderOfTheProgram) {

@@ -5,16 +5,14 @@
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
 #include "tests/support/files.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
 struct SetupLogTest : ::testing::Test {
   TempDir root;
-  ScopedTestPlatform platform;
+  ScopedFake fake;
   void SetUp() override { SetInstallRoot(root.wide().c_str()); }
-  // CloseSetupLog leaves the handle as it was, so each test closes its own.
-  void TearDown() override { g_setup_log = INVALID_HANDLE_VALUE; }
   std::string LogBytes() { return ReadFileBytes(root.path / "setup.log"); }
 };
 
@@ -66,13 +64,13 @@ TEST_F(SetupLogTest, ASecondWriterIsRefusedWhileTheLogIsHeld) {
 }
 
 TEST_F(SetupLogTest, WithoutALogEveryCallDoesNothing) {
-  int before = TP().total_calls;
+  int before = Fake().total_calls;
   LogLine(u"nothing %d", 1);
   CloseSetupLog();
-  EXPECT_EQ(TP().total_calls, before);
+  EXPECT_EQ(Fake().total_calls, before);
   // A failed open leaves logging off rather than failing the run.
-  TP().fail_op = Op::CreateFileW;
-  TP().fail_op_nth = 1;
+  Fake().fail_op = Op::CreateFileW;
+  Fake().fail_op_nth = 1;
   OpenSetupLog();
   EXPECT_EQ(g_setup_log, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(Exists(root.path / "setup.log"));

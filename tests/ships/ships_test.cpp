@@ -10,7 +10,7 @@
 #include "ships/step.h"
 #include "tests/support/files.h"
 #include "tests/support/release.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ const std::u16string kStandstill = u"the ship setup stopped part way (run it aga
 struct ShipsTest : ::testing::Test {
   TempDir dir;
   fs::path root = dir.path / "Halvorn Glint";
-  ScopedTestPlatform platform;
+  ScopedFake fake;
 
   void SetUp() override {
     ReleaseParts parts;
@@ -30,7 +30,6 @@ struct ShipsTest : ::testing::Test {
     SetInstallRoot(Wide(root).c_str());
     OpenSetupLog();
   }
-  void TearDown() override { g_setup_log = INVALID_HANDLE_VALUE; }
   void Script(const std::string& text) { WriteFileBytes(root / "tools" / "install_ships.py", text); }
   std::string Log() {
     CloseSetupLog();
@@ -39,8 +38,8 @@ struct ShipsTest : ::testing::Test {
   }
   std::vector<std::u16string> WindowTexts() {
     std::vector<std::u16string> texts;
-    for (const WindowEvent& e : TP().windows) {
-      if (e.kind != WindowEvent::kDestroyed) texts.push_back(e.text);
+    for (const FakeEvent& e : Fake().Windows()) {
+      if (e.kind != FakeEvent::kWindowGone) texts.push_back(e.text);
     }
     return texts;
   }
@@ -55,21 +54,21 @@ TEST_F(ShipsTest, ProgressIsShownAndDoneSucceeds) {
   EXPECT_EQ(WindowTexts(), (std::vector<std::u16string>{u"Getting the 3D ships...",
                                                         u"Building hulls\n3 of 10",
                                                         u"Painting\n4294967295 of 4294967295"}));
-  ASSERT_FALSE(TP().windows.empty());
-  EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
+  ASSERT_FALSE(Fake().Windows().empty());
+  EXPECT_EQ(Fake().Windows().back().kind, FakeEvent::kWindowGone);
   EXPECT_EQ(Log(),
             "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP Painting\r\n"
             "ships: PROGRESS 4294967296 -1\r\nships: DONE\r\n");
 
-  ASSERT_EQ(TP().processes.size(), 1u);
-  const ProcessStarted& child = TP().processes[0];
+  ASSERT_EQ(Fake().Processes().size(), 1u);
+  const FakeEvent child = Fake().Processes()[0];
   std::u16string r = Wide(root);
-  EXPECT_EQ(child.application, r + u"\\bin\\python\\python.exe");
-  EXPECT_EQ(child.command_line, u"\"" + r + u"\\bin\\python\\python.exe\" -I \"" + r +
+  EXPECT_EQ(child.caption, r + u"\\bin\\python\\python.exe");
+  EXPECT_EQ(child.text, u"\"" + r + u"\\bin\\python\\python.exe\" -I \"" + r +
                                     u"\\tools\\install_ships.py\" \"" + r + u"\"");
-  EXPECT_EQ(child.current_directory, r);
-  EXPECT_TRUE(child.inherit_handles);
-  EXPECT_EQ(child.creation_flags, CREATE_NO_WINDOW);
+  EXPECT_EQ(child.folder, r);
+  EXPECT_TRUE(child.owner);
+  EXPECT_EQ(child.type, CREATE_NO_WINDOW);
   EXPECT_EQ(child.startup.dwFlags, STARTF_USESTDHANDLES);
   EXPECT_EQ(child.startup.hStdInput, nullptr);
   EXPECT_EQ(child.startup.hStdOutput, child.startup.hStdError);
@@ -99,7 +98,7 @@ TEST_F(ShipsTest, OnlyAnExactDoneLineCounts) {
   // The last partial line is neither logged nor acted on.
   EXPECT_EQ(Log(), "ships: DONE \r\nships: done\r\nships: ERROR first\r\n"
                    "ships: ERROR second reason\r\n");
-  EXPECT_TRUE(TP().windows.empty());  // no window under --ships-yes
+  EXPECT_TRUE(Fake().Windows().empty());  // no window under --ships-yes
   EXPECT_EQ(OpenHandleReport(), "");
 }
 
@@ -186,8 +185,8 @@ TEST_F(ShipsTest, TheChildCannotReachTheSetupLog) {
 TEST_F(ShipsTest, LauncherMadeReasons) {
   Script("DONE\n");
   WCHAR reason[kReasonSize];
-  TP().fail_op = Op::CreatePipe;
-  TP().fail_op_nth = 1;
+  Fake().fail_op = Op::CreatePipe;
+  Fake().fail_op_nth = 1;
   EXPECT_FALSE(RunShipSetup(false, reason));
   EXPECT_EQ(std::u16string(reason), u"couldn't start the ship setup");
   fs::remove(root / "bin" / "python" / "python.exe");
@@ -195,41 +194,41 @@ TEST_F(ShipsTest, LauncherMadeReasons) {
   EXPECT_EQ(std::u16string(reason), u"couldn't start bin\\python\\python.exe");
   EXPECT_EQ(Log(), "");
   EXPECT_EQ(OpenHandleReport(), "");
-  EXPECT_EQ(TP().windows.back().kind, WindowEvent::kDestroyed);
+  EXPECT_EQ(Fake().Windows().back().kind, FakeEvent::kWindowGone);
 }
 
 TEST_F(ShipsTest, DeclineWritesTheMarkerAndPlainStartsThenStayQuiet) {
   Script("#!write models/type00.hvm\nDONE\n");
-  TP().box_answers = {IDNO};
+  Fake().box_answers = {IDNO};
   RunShipsStep(false, false);
-  ASSERT_EQ(TP().boxes.size(), 1u);
-  EXPECT_EQ(TP().boxes[0].type, MB_ICONQUESTION | MB_YESNO);
-  EXPECT_NE(TP().boxes[0].text.find(u"(271 MB) from downloads.halvornglint.net and builds"),
+  ASSERT_EQ(Fake().Boxes().size(), 1u);
+  EXPECT_EQ(Fake().Boxes()[0].type, MB_ICONQUESTION | MB_YESNO);
+  EXPECT_NE(Fake().Boxes()[0].text.find(u"(271 MB) from downloads.halvornglint.net and builds"),
             std::u16string::npos);
   EXPECT_TRUE(Exists(root / "models" / "ships-not-now"));
   RunShipsStep(false, false);  // declined before: no question
-  EXPECT_EQ(TP().boxes.size(), 1u);
-  TP().box_answers = {IDYES};
+  EXPECT_EQ(Fake().Boxes().size(), 1u);
+  Fake().box_answers = {IDYES};
   RunShipsStep(true, false);  // --ships asks again
-  EXPECT_EQ(TP().boxes.size(), 2u);
+  EXPECT_EQ(Fake().Boxes().size(), 2u);
   EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
   EXPECT_TRUE(Exists(root / "models" / "type00.hvm"));
   RunShipsStep(true, false);  // built: nothing asked or logged
-  EXPECT_EQ(TP().boxes.size(), 2u);
+  EXPECT_EQ(Fake().Boxes().size(), 2u);
   EXPECT_EQ(Log(), "ships: not now\r\nships: DONE\r\nships: installed\r\n");
-  EXPECT_EQ(TP().unscripted_boxes, 0);
+  EXPECT_EQ(Fake().unscripted_boxes, 0);
 }
 
 TEST_F(ShipsTest, TwoFailuresLogTwiceAndShowOneBox) {
   Script("#!first ERROR network down\nERROR no space left\n");
-  TP().box_answers = {IDYES};
+  Fake().box_answers = {IDYES};
   RunShipsStep(false, false);
-  ASSERT_EQ(TP().boxes.size(), 2u);
-  EXPECT_EQ(TP().boxes[1].type, MB_ICONWARNING);
-  EXPECT_EQ(TP().boxes[1].text,
+  ASSERT_EQ(Fake().Boxes().size(), 2u);
+  EXPECT_EQ(Fake().Boxes()[1].type, MB_ICONWARNING);
+  EXPECT_EQ(Fake().Boxes()[1].text,
             u"The 3D ships couldn't be set up: no space left.\n\nThe game plays with its "
             u"original art; \"Play Halvorn Glint.exe --ships\" tries again.");
-  EXPECT_EQ(TP().processes.size(), 2u);
+  EXPECT_EQ(Fake().Processes().size(), 2u);
   EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
   EXPECT_EQ(Log(), "ships: ERROR network down\r\nships: ERROR no space left\r\n"
                    "ships: failed: no space left\r\n"
@@ -240,9 +239,9 @@ TEST_F(ShipsTest, ShipsYesBuildsSilentlyAndRemovesTheMarker) {
   Script("ERROR offline\n");
   WriteFileBytes(root / "models" / "ships-not-now", "");
   RunShipsStep(true, true);
-  EXPECT_TRUE(TP().boxes.empty());
-  EXPECT_TRUE(TP().windows.empty());
-  EXPECT_EQ(TP().processes.size(), 2u);
+  EXPECT_TRUE(Fake().Boxes().empty());
+  EXPECT_TRUE(Fake().Windows().empty());
+  EXPECT_EQ(Fake().Processes().size(), 2u);
   EXPECT_FALSE(Exists(root / "models" / "ships-not-now"));
 }
 
@@ -251,8 +250,8 @@ TEST_F(ShipsTest, WithoutInterpreterOrScriptTheStepIsOff) {
   fs::remove(root / "bin" / "python" / "python.exe");
   Script("DONE\n");
   RunShipsStep(true, false);  // no interpreter
-  EXPECT_TRUE(TP().boxes.empty());
-  EXPECT_TRUE(TP().processes.empty());
+  EXPECT_TRUE(Fake().Boxes().empty());
+  EXPECT_TRUE(Fake().Processes().empty());
   EXPECT_EQ(Log(), "");
 }
 

@@ -1,4 +1,4 @@
-#include "tests/fuzz/memory_platform.h"
+#include "tests/support/memory_disk.h"
 
 #include <cstring>
 
@@ -14,10 +14,9 @@ struct Open {
   size_t write_index = 0;  // kWrite: its record in MP().writes
 };
 
-MemoryPlatformState g_state;
+MemoryDisk g_state;
 std::map<uintptr_t, Open> g_open;
 uintptr_t g_next_handle = 0x1000;
-PfWindow const kWindow = reinterpret_cast<PfWindow>(uintptr_t{0x7700});
 
 constexpr int32_t kErrorPathNotFound = 3;
 constexpr int32_t kErrorDiskFull = 112;
@@ -26,7 +25,6 @@ PfHandle NewHandle(Open open) {
   uintptr_t h = g_next_handle;
   g_next_handle += 8;
   g_open.emplace(h, open);
-  ++g_state.open_handles;
   return reinterpret_cast<PfHandle>(h);
 }
 
@@ -160,14 +158,7 @@ PfBool M_WriteFile(PfHandle h, const void* buffer, uint32_t to_write, uint32_t* 
 }
 
 PfBool M_CloseHandle(PfHandle h) {
-  auto it = g_open.find(reinterpret_cast<uintptr_t>(h));
-  if (it == g_open.end()) {
-    ++g_state.bad_closes;
-    return FALSE;
-  }
-  g_open.erase(it);
-  --g_state.open_handles;
-  return TRUE;
+  return g_open.erase(reinterpret_cast<uintptr_t>(h)) != 0 ? TRUE : FALSE;
 }
 
 PfBool M_SetFileAttributesW(const PfChar* name, uint32_t) {
@@ -203,7 +194,6 @@ PfBool M_CreateProcessW(const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurit
                         PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
                         PfProcessInformation* info) {
   if (g_state.child_output == nullptr && g_state.child_output_size != 0) return FALSE;
-  ++g_state.processes_started;
   info->hProcess = NewHandle({Kind::kProcess});
   info->hThread = NewHandle({Kind::kThread});
   info->dwProcessId = 100;
@@ -224,7 +214,7 @@ PfBool M_SetHandleInformation(PfHandle h, uint32_t, uint32_t) {
 PfBool M_PeekNamedPipe(PfHandle h, void*, uint32_t, uint32_t*, uint32_t* available, uint32_t*) {
   Open* open = Find(h);
   if (open == nullptr || open->kind != Kind::kPipeRead) return FALSE;
-  MemoryPlatformState& s = g_state;
+  MemoryDisk& s = g_state;
   size_t left = s.child_output_size - s.child_read;
   if (left == 0 || s.pipe_chunk == 0) return FALSE;
   if (s.pipe_idle_turns && (s.pipe_idle_next = !s.pipe_idle_next)) {
@@ -244,46 +234,8 @@ uint32_t M_WaitForSingleObject(PfHandle h, uint32_t) {
   return open != nullptr && open->kind == Kind::kProcess ? WAIT_OBJECT_0 : WAIT_FAILED;
 }
 
-int32_t M_MultiByteToWideChar(uint32_t cp, uint32_t flags, const char* text, int32_t length,
-                              PfChar* out, int32_t out_size) {
-  return SystemPlatform().MultiByteToWideChar(cp, flags, text, length, out, out_size);
-}
-int32_t M_WideCharToMultiByte(uint32_t cp, uint32_t flags, const PfChar* text, int32_t length,
-                              char* out, int32_t out_size, const char* default_char,
-                              PfBool* used_default) {
-  return SystemPlatform().WideCharToMultiByte(cp, flags, text, length, out, out_size,
-                                              default_char, used_default);
-}
-
-// The status window's text is a WCHAR[400] at most in the callers.
-std::u16string WindowText(const PfChar* text) {
-  size_t n = BoundedWideLength(text, 4096);
-  return std::u16string(text, n > 4096 ? 4096 : n);
-}
-
-PfWindow M_CreateWindowExW(uint32_t, const PfChar*, const PfChar* title, uint32_t, int32_t,
-                           int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
-  g_state.window_texts.push_back(WindowText(title));
-  ++g_state.windows_open;
-  return kWindow;
-}
-PfBool M_SetWindowTextW(PfWindow w, const PfChar* text) {
-  if (w != kWindow) return FALSE;
-  g_state.window_texts.push_back(WindowText(text));
-  return TRUE;
-}
-PfBool M_DestroyWindow(PfWindow w) {
-  if (w != kWindow || g_state.windows_open == 0) return FALSE;
-  --g_state.windows_open;
-  return TRUE;
-}
-int32_t M_MessageBoxW(PfWindow, const PfChar*, const PfChar*, uint32_t) { return IDOK; }
-intptr_t M_SendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
-PfBool M_UpdateWindow(PfWindow) { return TRUE; }
+// Windows: no message ever waits.
 PfBool M_PeekMessageW(PfMsg*, PfWindow, uint32_t, uint32_t, uint32_t) { return FALSE; }
-intptr_t M_DispatchMessageW(const PfMsg*) { return 0; }
-int32_t M_GetSystemMetrics(int32_t index) { return index == SM_CXSCREEN ? 1280 : 800; }
-void* M_GetStockObject(int32_t) { return reinterpret_cast<void*>(uintptr_t{0x7800}); }
 
 // Everything the fuzzed code is not expected to need.
 uint32_t M_GetFileAttributesW(const PfChar*) { return INVALID_FILE_ATTRIBUTES; }
@@ -292,31 +244,39 @@ PfHandle M_FindFirstFileW(const PfChar*, PfFindData*) { return INVALID_HANDLE_VA
 PfBool M_FindNextFileW(PfHandle, PfFindData*) { return FALSE; }
 PfBool M_FindClose(PfHandle) { return FALSE; }
 uint32_t M_GetModuleFileNameW(void*, PfChar*, uint32_t) { return 0; }
-PfBool M_GetOpenFileNameW(PfOpenFileName*) { return FALSE; }
 PfChar** M_CommandLineToArgvW(const PfChar*, int32_t* count) {
   if (count) *count = 0;
   return nullptr;
 }
 
-const PlatformOps kMemoryOps = {
-#define HV_OP_MEMORY(result, name, parameters, arguments, failure) .name = M_##name,
-    HV_PLATFORM_OPERATIONS(HV_OP_MEMORY)
-#undef HV_OP_MEMORY
-};
-
 }  // namespace
 
-MemoryPlatformState& MP() { return g_state; }
+MemoryDisk& Disk() { return g_state; }
 
-void InstallMemoryPlatform() {
-  g_state = MemoryPlatformState{};
+PlatformOps NewMemoryDisk() {
+  g_state = MemoryDisk{};
   g_open.clear();
-  g_platform = kMemoryOps;
-}
-
-size_t BoundedWideLength(const WCHAR* text, size_t limit) {
-  for (size_t n = 0; n <= limit; ++n) {
-    if (text[n] == 0) return n;
-  }
-  return limit + 1;
+  // Text conversion and the rest of the windows' calls are the system's.
+  PlatformOps ops = SystemPlatform();
+  ops.CreateFileW = M_CreateFileW;
+  ops.SetFilePointerEx = M_SetFilePointerEx;
+  ops.ReadFile = M_ReadFile;
+  ops.WriteFile = M_WriteFile;
+  ops.CloseHandle = M_CloseHandle;
+  ops.GetFileAttributesW = M_GetFileAttributesW;
+  ops.SetFileAttributesW = M_SetFileAttributesW;
+  ops.DeleteFileW = M_DeleteFileW;
+  ops.FindFirstFileW = M_FindFirstFileW;
+  ops.FindNextFileW = M_FindNextFileW;
+  ops.FindClose = M_FindClose;
+  ops.SHCreateDirectoryExW = M_SHCreateDirectoryExW;
+  ops.GetModuleFileNameW = M_GetModuleFileNameW;
+  ops.CreateProcessW = M_CreateProcessW;
+  ops.CreatePipe = M_CreatePipe;
+  ops.SetHandleInformation = M_SetHandleInformation;
+  ops.PeekNamedPipe = M_PeekNamedPipe;
+  ops.WaitForSingleObject = M_WaitForSingleObject;
+  ops.PeekMessageW = M_PeekMessageW;
+  ops.CommandLineToArgvW = M_CommandLineToArgvW;
+  return ops;
 }

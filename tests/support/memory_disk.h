@@ -1,9 +1,8 @@
-// A platform table that keeps everything in memory, for the fuzz targets: the
+// A disk in memory for the fuzz targets, put below the fake platform: the
 // disc image is a byte buffer opened by one known path, the files the install
-// writes go to a fake file system that records them, the setup log is a
-// string, and the ship-setup child is a byte stream served through a fake
-// pipe. Text conversion is the system's own. Windows calls succeed without
-// effect; every other call fails.
+// writes go to a file system in memory that records them, the setup log is a
+// string, and the ship-setup child is a byte stream served through a pipe in
+// memory. Text conversion is the system's own; the fake answers the windows.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +26,7 @@ struct MemoryFileWrite {
   std::vector<uint32_t> image_sectors;
 };
 
-struct MemoryPlatformState {
+struct MemoryDisk {
   // The image: opened only by CreateFileW(image_path, GENERIC_READ, ...).
   const uint8_t* image = nullptr;
   size_t image_size = 0;
@@ -66,23 +65,10 @@ struct MemoryPlatformState {
   uint32_t pipe_chunk = 1;
   bool pipe_idle_turns = false;
   bool pipe_idle_next = false;
-  int processes_started = 0;
-
-  // Windows: the texts each got, at creation and by SetWindowTextW.
-  std::vector<std::u16string> window_texts;
-  int windows_open = 0;
-
-  // Handles handed out and not closed; closes of unknown handles.
-  int open_handles = 0;
-  int bad_closes = 0;
 };
 
-MemoryPlatformState& MP();
+MemoryDisk& Disk();
 
-// Points g_platform at the memory table with a fresh state (fields above are
-// then filled by the caller). Cheap enough to call once per fuzz input.
-void InstallMemoryPlatform();
-
-// Units of a wide text up to its terminator, looking at most `limit` units;
-// returns `limit` + 1 when no terminator was found within them.
-size_t BoundedWideLength(const WCHAR* text, size_t limit);
+// A fresh, empty disk (fields above are then filled by the caller) and the
+// table that reaches it, to put below the fake: ScopedFake fake(NewMemoryDisk()).
+PlatformOps NewMemoryDisk();

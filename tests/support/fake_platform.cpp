@@ -1,0 +1,287 @@
+#include "tests/support/fake_platform.h"
+
+#include <cstring>
+#include <sstream>
+
+#include "launcher/setup_log.h"
+
+namespace {
+
+FakePlatform* g_fake = nullptr;
+
+// Counts the call and says whether it is to fail.
+bool Fault(Op op) {
+  FakePlatform& f = *g_fake;
+  int nth_op = ++f.calls[static_cast<int>(op)];
+  int nth = ++f.total_calls;
+  auto hits = [&](int at, int n) { return at > 0 && (f.fail_persistent ? n >= at : n == at); };
+  bool fail = hits(f.fail_nth, nth) || (f.fail_op == op && hits(f.fail_op_nth, nth_op));
+  if (fail) {
+    ++f.faults_fired;
+    f.faulted_op = op;
+  }
+  return fail;
+}
+
+// The count of the Nth ReadFile or WriteFile, cut short when asked.
+uint32_t Shortened(Op op, int short_nth, uint32_t n) {
+  FakePlatform& f = *g_fake;
+  if (short_nth == 0 || f.calls[static_cast<int>(op)] != short_nth || n <= f.short_bytes) return n;
+  ++f.faults_fired;
+  f.faulted_op = op;
+  return f.short_bytes;
+}
+
+void Opened(std::set<void*>& set, void* h) {
+  if (h != nullptr && h != INVALID_HANDLE_VALUE) set.insert(h);
+}
+
+void Released(std::set<void*>& set, void* h) {
+  if (set.erase(h) == 0) ++g_fake->bad_closes;
+}
+
+std::u16string Text(const PfChar* s) { return s ? std::u16string(s) : std::u16string(); }
+
+void Record(FakeEvent event) { g_fake->events.push_back(std::move(event)); }
+
+// The operations the fake answers itself; each counts its own call.
+PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
+                        PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
+                        PfHandle t) {
+  if (Fault(Op::CreateFileW)) return INVALID_HANDLE_VALUE;
+  PfHandle h = g_fake->below.CreateFileW(name, access, share, sa, disposition, flags, t);
+  Opened(g_fake->open_handles, h);
+  return h;
+}
+PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
+  if (read) *read = 0;
+  if (Fault(Op::ReadFile)) return FALSE;
+  n = Shortened(Op::ReadFile, g_fake->short_read_nth, n);
+  return g_fake->below.ReadFile(file, buffer, n, read, o);
+}
+PfBool OwnWriteFile(PfHandle file, const void* buffer, uint32_t n, uint32_t* written, void* o) {
+  if (written) *written = 0;
+  if (Fault(Op::WriteFile)) return FALSE;
+  n = Shortened(Op::WriteFile, g_fake->short_write_nth, n);
+  return g_fake->below.WriteFile(file, buffer, n, written, o);
+}
+// A failed close still releases the handle, so a fault run leaks nothing.
+PfBool OwnCloseHandle(PfHandle h) {
+  bool fail = Fault(Op::CloseHandle);
+  Released(g_fake->open_handles, h);
+  PfBool ok = g_fake->below.CloseHandle(h);
+  return fail ? FALSE : ok;
+}
+PfHandle OwnFindFirstFileW(const PfChar* pattern, PfFindData* data) {
+  if (Fault(Op::FindFirstFileW)) return INVALID_HANDLE_VALUE;
+  PfHandle h = g_fake->below.FindFirstFileW(pattern, data);
+  Opened(g_fake->open_finds, h);
+  return h;
+}
+PfBool OwnFindClose(PfHandle h) {
+  bool fail = Fault(Op::FindClose);
+  Released(g_fake->open_finds, h);
+  PfBool ok = g_fake->below.FindClose(h);
+  return fail ? FALSE : ok;
+}
+PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* psa,
+                         PfSecurityAttributes* tsa, PfBool inherit, uint32_t flags, void* env,
+                         const PfChar* cwd, PfStartupInfo* si, PfProcessInformation* pi) {
+  if (Fault(Op::CreateProcessW)) return FALSE;
+  FakeEvent started{FakeEvent::kProcess, Text(cmd), Text(app), Text(cwd), flags, inherit != 0};
+  if (si) started.startup = *si;
+  Record(started);
+  PfBool ok = g_fake->below.CreateProcessW(app, cmd, psa, tsa, inherit, flags, env, cwd, si, pi);
+  if (ok) {
+    Opened(g_fake->open_handles, pi->hProcess);
+    Opened(g_fake->open_handles, pi->hThread);
+  }
+  return ok;
+}
+PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_t n) {
+  if (Fault(Op::CreatePipe)) return FALSE;
+  PfBool ok = g_fake->below.CreatePipe(r, w, sa, n);
+  if (ok) {
+    Opened(g_fake->open_handles, *r);
+    Opened(g_fake->open_handles, *w);
+  }
+  return ok;
+}
+
+// Boxes and the dialog never reach the system: a test must not wait for a
+// person. Windows are recorded, not made: in-process tests have no display.
+int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type) {
+  if (Fault(Op::MessageBoxW)) return 0;
+  FakePlatform& f = *g_fake;
+  Record({FakeEvent::kBox, Text(text), Text(caption), {}, type, owner != nullptr});
+  if (!f.box_answers.empty()) {
+    int answer = f.box_answers.front();
+    f.box_answers.pop_front();
+    return answer;
+  }
+  uint32_t buttons = type & 0xF;
+  if (buttons == MB_OK) return IDOK;
+  ++f.unscripted_boxes;
+  return buttons == MB_YESNO ? IDNO : IDCANCEL;
+}
+PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
+  if (Fault(Op::GetOpenFileNameW)) return FALSE;
+  FakePlatform& f = *g_fake;
+  FakeEvent shown{FakeEvent::kDialog, Text(ofn->lpstrTitle), {}, {}, ofn->Flags,
+                  ofn->hwndOwner != nullptr, ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
+  shown.ofn = *ofn;
+  for (const PfChar* p = ofn->lpstrFilter; p && *p; p += std::u16string(p).size() + 1) {
+    shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
+  }
+  Record(shown);
+  if (f.dialog_answers.empty()) {
+    ++f.unscripted_dialogs;
+    return FALSE;
+  }
+  std::optional<std::u16string> answer = f.dialog_answers.front();
+  f.dialog_answers.pop_front();
+  if (!answer || answer->size() + 1 > ofn->nMaxFile) return FALSE;
+  std::memcpy(ofn->lpstrFile, answer->c_str(), (answer->size() + 1) * sizeof(PfChar));
+  return TRUE;
+}
+PfWindow OwnCreateWindowExW(uint32_t ex, const PfChar*, const PfChar* name, uint32_t style,
+                            int32_t x, int32_t y, int32_t w, int32_t h, PfWindow, void*, void*,
+                            void*) {
+  if (Fault(Op::CreateWindowExW)) return nullptr;
+  PfWindow window = new char(0);
+  g_fake->open_windows.insert(window);
+  FakeEvent shown{FakeEvent::kWindowShown, Text(name), {}, {}, style};
+  shown.window = window;
+  shown.ex_style = ex;
+  shown.x = x, shown.y = y, shown.width = w, shown.height = h;
+  Record(shown);
+  return window;
+}
+intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) {
+  Fault(Op::SendMessageW);
+  return 0;
+}
+PfBool OwnSetWindowTextW(PfWindow window, const PfChar* text) {
+  if (Fault(Op::SetWindowTextW)) return FALSE;
+  FakeEvent changed{FakeEvent::kWindowText, Text(text)};
+  changed.window = window;
+  Record(changed);
+  return g_fake->open_windows.count(window) ? TRUE : FALSE;
+}
+PfBool OwnUpdateWindow(PfWindow window) {
+  if (Fault(Op::UpdateWindow)) return FALSE;
+  return g_fake->open_windows.count(window) ? TRUE : FALSE;
+}
+PfBool OwnDestroyWindow(PfWindow window) {
+  bool fail = Fault(Op::DestroyWindow);
+  FakeEvent gone{FakeEvent::kWindowGone};
+  gone.window = window;
+  Record(gone);
+  if (g_fake->open_windows.erase(window) == 0) {
+    ++g_fake->bad_closes;
+    return FALSE;
+  }
+  delete static_cast<char*>(window);
+  return fail ? FALSE : TRUE;
+}
+// The screen every test sees.
+int32_t OwnGetSystemMetrics(int32_t index) {
+  if (Fault(Op::GetSystemMetrics)) return 0;
+  return index == SM_CXSCREEN ? 1280 : index == SM_CYSCREEN ? 800 : g_fake->below.GetSystemMetrics(index);
+}
+
+const PlatformOps kOwn = {
+    .CreateFileW = OwnCreateFileW,
+    .ReadFile = OwnReadFile,
+    .WriteFile = OwnWriteFile,
+    .CloseHandle = OwnCloseHandle,
+    .FindFirstFileW = OwnFindFirstFileW,
+    .FindClose = OwnFindClose,
+    .CreateProcessW = OwnCreateProcessW,
+    .CreatePipe = OwnCreatePipe,
+    .MessageBoxW = OwnMessageBoxW,
+    .GetOpenFileNameW = OwnGetOpenFileNameW,
+    .CreateWindowExW = OwnCreateWindowExW,
+    .SendMessageW = OwnSendMessageW,
+    .SetWindowTextW = OwnSetWindowTextW,
+    .UpdateWindow = OwnUpdateWindow,
+    .DestroyWindow = OwnDestroyWindow,
+    .GetSystemMetrics = OwnGetSystemMetrics,
+};
+
+// Every other operation: counted, failed when asked, else passed below.
+#define HV_FAKE_FORWARD(result, name, parameters, arguments, failure) \
+  result Fake##name parameters {                                      \
+    if (kOwn.name != nullptr) return kOwn.name arguments;             \
+    if (Fault(Op::name)) return failure;                              \
+    return g_fake->below.name arguments;                              \
+  }
+HV_PLATFORM_OPERATIONS(HV_FAKE_FORWARD)
+#undef HV_FAKE_FORWARD
+
+const PlatformOps kFake = {
+#define HV_FAKE_ENTRY(result, name, parameters, arguments, failure) .name = Fake##name,
+    HV_PLATFORM_OPERATIONS(HV_FAKE_ENTRY)
+#undef HV_FAKE_ENTRY
+};
+
+}  // namespace
+
+std::vector<FakeEvent> FakePlatform::Of(FakeEvent::Kind kind) const {
+  std::vector<FakeEvent> found;
+  for (const FakeEvent& e : events) {
+    if (e.kind == kind) found.push_back(e);
+  }
+  return found;
+}
+
+std::vector<FakeEvent> FakePlatform::Windows() const {
+  std::vector<FakeEvent> found;
+  for (const FakeEvent& e : events) {
+    if (e.kind == FakeEvent::kWindowShown || e.kind == FakeEvent::kWindowText ||
+        e.kind == FakeEvent::kWindowGone) {
+      found.push_back(e);
+    }
+  }
+  return found;
+}
+
+std::vector<std::u16string> FakePlatform::WindowTexts() const {
+  std::vector<std::u16string> texts;
+  for (const FakeEvent& e : events) {
+    if (e.kind == FakeEvent::kWindowShown || e.kind == FakeEvent::kWindowText) {
+      texts.push_back(e.text);
+    }
+  }
+  return texts;
+}
+
+FakePlatform& Fake() { return *g_fake; }
+
+ScopedFake::ScopedFake(const PlatformOps& below)
+    : saved_platform_(g_platform), saved_paths_(g_paths), saved_log_(g_setup_log),
+      saved_fake_(g_fake) {
+  g_fake = new FakePlatform();
+  g_fake->below = below;
+  g_platform = kFake;
+}
+
+ScopedFake::~ScopedFake() {
+  if (g_fake->open_handles.count(g_setup_log) != 0) CloseHandle(g_setup_log);
+  for (void* w : g_fake->open_windows) delete static_cast<char*>(w);
+  delete g_fake;
+  g_fake = saved_fake_;
+  g_platform = saved_platform_;
+  g_paths = saved_paths_;
+  g_setup_log = saved_log_;
+}
+
+std::string OpenHandleReport() {
+  std::ostringstream out;
+  FakePlatform& f = *g_fake;
+  if (!f.open_handles.empty()) out << f.open_handles.size() << " handle(s) open; ";
+  if (!f.open_finds.empty()) out << f.open_finds.size() << " find handle(s) open; ";
+  if (!f.open_windows.empty()) out << f.open_windows.size() << " window(s) not destroyed; ";
+  if (f.bad_closes) out << f.bad_closes << " release(s) of something not open; ";
+  return out.str();
+}

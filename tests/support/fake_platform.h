@@ -1,0 +1,100 @@
+// The one fake platform of the tests. Installed over the system's table (or
+// over an in-memory disk, for the fuzz targets), it counts every call, fails
+// the Nth (of one operation or of all, once or from then on), shortens reads
+// and writes, answers message boxes and the open-file dialog from a script,
+// keeps one ordered record of boxes, dialogs, windows and processes, and
+// tracks the handles, find handles and windows still open. The same tests run
+// natively and under Wine.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "launcher/paths.h"
+#include "platform/platform.h"
+
+using Op = PlatformOp;
+
+struct FakeEvent {
+  enum Kind { kBox, kDialog, kWindowShown, kWindowText, kWindowGone, kProcess } kind;
+  std::u16string text;        // box text; dialog title; window text; command line
+  std::u16string caption;     // box caption; dialog filter (zeros as '|'); program
+  std::u16string folder;      // process: current directory
+  uint32_t type = 0;          // box type; dialog flags; window style; creation flags
+  bool owner = false;         // box or dialog has an owner; process inherits handles
+  bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
+  PfOpenFileName ofn{};       // dialog, as passed (its pointers valid only in the call)
+  PfStartupInfo startup{};    // process
+  PfWindow window = nullptr;  // window events
+  uint32_t ex_style = 0;
+  int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
+struct FakePlatform {
+  // Calls made, per operation and overall.
+  int calls[static_cast<int>(Op::kCount)] = {};
+  int total_calls = 0;
+
+  // Faults. A failing call returns the operation's failure value without
+  // reaching what lies below. Indices are 1-based; 0 means never.
+  int fail_nth = 0;              // the Nth call of any operation...
+  Op fail_op = Op::kCount;       // ...or the Nth call of this one
+  int fail_op_nth = 0;
+  bool fail_persistent = false;  // and every later one too
+  int faults_fired = 0;
+  Op faulted_op = Op::kCount;    // the operation of the last fault fired
+  // ReadFile / WriteFile calls whose count is cut to at most `short_bytes`.
+  int short_read_nth = 0;
+  int short_write_nth = 0;
+  uint32_t short_bytes = 0;
+
+  // Answers. An unscripted box answers IDOK for MB_OK, otherwise IDCANCEL
+  // (IDNO for MB_YESNO); an unscripted dialog is cancelled. Both are counted.
+  std::deque<int> box_answers;
+  std::deque<std::optional<std::u16string>> dialog_answers;  // nullopt cancels
+  int unscripted_boxes = 0;
+  int unscripted_dialogs = 0;
+
+  std::vector<FakeEvent> events;  // in the order they happened
+
+  std::set<void*> open_handles, open_finds, open_windows;
+  int bad_closes = 0;  // releases of something not open
+
+  PlatformOps below;  // where calls go that the fake does not answer itself
+
+  std::vector<FakeEvent> Of(FakeEvent::Kind kind) const;
+  std::vector<FakeEvent> Boxes() const { return Of(FakeEvent::kBox); }
+  std::vector<FakeEvent> Dialogs() const { return Of(FakeEvent::kDialog); }
+  std::vector<FakeEvent> Processes() const { return Of(FakeEvent::kProcess); }
+  std::vector<FakeEvent> Windows() const;  // shown, text changed, gone
+  // The window's texts in order: its title when shown, then each change.
+  std::vector<std::u16string> WindowTexts() const;
+  int Calls(Op op) const { return calls[static_cast<int>(op)]; }
+};
+
+FakePlatform& Fake();
+
+// Installs a fresh fake over `below` for its lifetime, and keeps every
+// process-wide state a test may change (the table, the paths, the setup log's
+// handle) as it found it: on leaving it closes a log left open and puts the
+// rest back.
+struct ScopedFake {
+  explicit ScopedFake(const PlatformOps& below = SystemPlatform());
+  ~ScopedFake();
+  ScopedFake(const ScopedFake&) = delete;
+  ScopedFake& operator=(const ScopedFake&) = delete;
+  FakePlatform* operator->() { return &Fake(); }
+
+ private:
+  PlatformOps saved_platform_;
+  LauncherPaths saved_paths_;
+  HANDLE saved_log_;
+  FakePlatform* saved_fake_;
+};
+
+// Everything still open, as text for an assertion message; "" when nothing.
+std::string OpenHandleReport();
