@@ -126,6 +126,7 @@ struct PlatformOps {
   uint32_t (*GetFileAttributesW)(const PfChar* name);
   PfBool (*SetFileAttributesW)(const PfChar* name, uint32_t attributes);
   PfBool (*DeleteFileW)(const PfChar* name);
+  PfBool (*MoveFileExW)(const PfChar* existing, const PfChar* new_name, uint32_t flags);
   PfHandle (*FindFirstFileW)(const PfChar* pattern, PfFindData* data);
   PfBool (*FindNextFileW)(PfHandle find, PfFindData* data);
   PfBool (*FindClose)(PfHandle find);
@@ -144,6 +145,8 @@ struct PlatformOps {
   PfBool (*PeekNamedPipe)(PfHandle pipe, void* buffer, uint32_t size, uint32_t* read,
                           uint32_t* available, uint32_t* left_in_message);
   uint32_t (*WaitForSingleObject)(PfHandle handle, uint32_t milliseconds);
+  // Processes sharing this console (0 on failure).
+  uint32_t (*GetConsoleProcessList)(uint32_t* list, uint32_t count);
 
   // Text conversion
   int32_t (*MultiByteToWideChar)(uint32_t code_page, uint32_t flags, const char* text,

@@ -35,6 +35,8 @@ constexpr DWORD FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000u;
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
+// MoveFileExW: without MOVEFILE_REPLACE_EXISTING an existing target is kept.
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 
 // File attributes.
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
@@ -113,6 +115,9 @@ inline BOOL SetFileAttributesW(const WCHAR* name, DWORD attributes) {
   return g_platform.SetFileAttributesW(name, attributes);
 }
 inline BOOL DeleteFileW(const WCHAR* name) { return g_platform.DeleteFileW(name); }
+inline BOOL MoveFileExW(const WCHAR* existing, const WCHAR* new_name, DWORD flags) {
+  return g_platform.MoveFileExW(existing, new_name, flags);
+}
 inline HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data) {
   return g_platform.FindFirstFileW(pattern, data);
 }
@@ -148,6 +153,9 @@ inline BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read, DW
 }
 inline DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return g_platform.WaitForSingleObject(handle, milliseconds);
+}
+inline DWORD GetConsoleProcessList(DWORD* list, DWORD count) {
+  return g_platform.GetConsoleProcessList(list, count);
 }
 
 inline int32_t MultiByteToWideChar(DWORD code_page, DWORD flags, const char* text, int32_t length,

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/posix/handles.h"
@@ -22,6 +23,7 @@ constexpr uint32_t kShareRead = 0x1u, kShareWrite = 0x2u, kShareDelete = 0x4u;
 constexpr int32_t kErrorFilenameExcedRange = 206;
 constexpr uint32_t kAttrReadOnly = 0x01, kAttrDirectory = 0x10, kAttrNormal = 0x80;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kMoveReplaceExisting = 0x1u;
 PfHandle const kInvalid = reinterpret_cast<PfHandle>(intptr_t{-1});
 
 bool ReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
@@ -233,6 +235,18 @@ PfBool Posix_DeleteFileW(const PfChar* name) {
   bool held = fd >= 0 && LockedByOthers(fd, DeniesByte(kDeleteKind));
   if (fd >= 0) close(fd);
   return !held && unlink(path.c_str()) == 0;
+}
+
+// Files only, as the launcher uses it. Without MOVEFILE_REPLACE_EXISTING an
+// existing target is never replaced, checked and moved in one step.
+PfBool Posix_MoveFileExW(const PfChar* existing, const PfChar* new_name, uint32_t flags) {
+  if (!PathFits(existing) || !PathFits(new_name)) return 0;
+  std::string from = PosixPath(existing);
+  std::string to = PosixPath(new_name);
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  if ((flags & kMoveReplaceExisting) != 0) return rename(from.c_str(), to.c_str()) == 0;
+  return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
 }
 
 namespace {

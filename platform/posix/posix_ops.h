@@ -11,6 +11,7 @@ PfBool Posix_WriteFile(PfHandle, const void*, uint32_t, uint32_t*, void*);
 uint32_t Posix_GetFileAttributesW(const PfChar*);
 PfBool Posix_SetFileAttributesW(const PfChar*, uint32_t);
 PfBool Posix_DeleteFileW(const PfChar*);
+PfBool Posix_MoveFileExW(const PfChar*, const PfChar*, uint32_t);
 PfHandle Posix_FindFirstFileW(const PfChar*, PfFindData*);
 PfBool Posix_FindNextFileW(PfHandle, PfFindData*);
 PfBool Posix_FindClose(PfHandle);

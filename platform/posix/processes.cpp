@@ -167,6 +167,16 @@ bool Reap(PosixHandle* h, bool block) {
   return h->reaped;
 }
 
+// A terminal always belongs to the shell that started this process as well,
+// so the answer is this process and its parent, as a console shared with
+// cmd.exe is on Windows.
+uint32_t Posix_GetConsoleProcessList(uint32_t* list, uint32_t count) {
+  if (list == nullptr || count == 0) return 0;
+  list[0] = static_cast<uint32_t>(getpid());
+  if (count > 1) list[1] = static_cast<uint32_t>(getppid());
+  return 2;
+}
+
 uint32_t Posix_WaitForSingleObject(PfHandle handle, uint32_t ms) {
   PosixHandle* h = AsPosix(handle);
   if (!h || h->kind != PosixKind::kProcess) return 0xFFFFFFFFu;
@@ -239,10 +249,12 @@ PfChar** Posix_CommandLineToArgvW(const PfChar* text, int32_t* count) {
 const PlatformOps kPosixOps = {
     Posix_CreateFileW,         Posix_SetFilePointerEx,    Posix_ReadFile,
     Posix_WriteFile,           Posix_CloseHandle,         Posix_GetFileAttributesW,
-    Posix_SetFileAttributesW,  Posix_DeleteFileW,         Posix_FindFirstFileW,
+    Posix_SetFileAttributesW,  Posix_DeleteFileW,         Posix_MoveFileExW,
+    Posix_FindFirstFileW,
     Posix_FindNextFileW,       Posix_FindClose,           Posix_SHCreateDirectoryExW,
     Posix_GetModuleFileNameW,  Posix_CreateProcessW,      Posix_CreatePipe,
     Posix_SetHandleInformation, Posix_PeekNamedPipe,      Posix_WaitForSingleObject,
+    Posix_GetConsoleProcessList,
     Posix_MultiByteToWideChar, Posix_WideCharToMultiByte, Posix_MessageBoxW,
     Posix_GetOpenFileNameW,    Posix_CreateWindowExW,     Posix_SendMessageW,
     Posix_SetWindowTextW,      Posix_UpdateWindow,        Posix_DestroyWindow,

@@ -116,6 +116,10 @@ PfBool SysSetFileAttributesW(const PfChar* name, uint32_t attributes) {
 
 PfBool SysDeleteFileW(const PfChar* name) { return ::DeleteFileW(W(name)); }
 
+PfBool SysMoveFileExW(const PfChar* existing, const PfChar* new_name, uint32_t flags) {
+  return ::MoveFileExW(W(existing), W(new_name), flags);
+}
+
 PfHandle SysFindFirstFileW(const PfChar* pattern, PfFindData* data) {
   return ::FindFirstFileW(W(pattern), reinterpret_cast<WIN32_FIND_DATAW*>(data));
 }
@@ -161,6 +165,11 @@ PfBool SysPeekNamedPipe(PfHandle pipe, void* buffer, uint32_t size, uint32_t* re
 
 uint32_t SysWaitForSingleObject(PfHandle handle, uint32_t milliseconds) {
   return ::WaitForSingleObject(handle, milliseconds);
+}
+
+uint32_t SysGetConsoleProcessList(uint32_t* list, uint32_t count) {
+  static_assert(sizeof(DWORD) == sizeof(uint32_t));
+  return ::GetConsoleProcessList(reinterpret_cast<DWORD*>(list), count);
 }
 
 int32_t SysMultiByteToWideChar(uint32_t code_page, uint32_t flags, const char* text,
@@ -237,6 +246,7 @@ const PlatformOps& SystemPlatform() {
       .GetFileAttributesW = SysGetFileAttributesW,
       .SetFileAttributesW = SysSetFileAttributesW,
       .DeleteFileW = SysDeleteFileW,
+      .MoveFileExW = SysMoveFileExW,
       .FindFirstFileW = SysFindFirstFileW,
       .FindNextFileW = SysFindNextFileW,
       .FindClose = SysFindClose,
@@ -247,6 +257,7 @@ const PlatformOps& SystemPlatform() {
       .SetHandleInformation = SysSetHandleInformation,
       .PeekNamedPipe = SysPeekNamedPipe,
       .WaitForSingleObject = SysWaitForSingleObject,
+      .GetConsoleProcessList = SysGetConsoleProcessList,
       .MultiByteToWideChar = SysMultiByteToWideChar,
       .WideCharToMultiByte = SysWideCharToMultiByte,
       .MessageBoxW = SysMessageBoxW,

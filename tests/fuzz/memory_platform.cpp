@@ -288,6 +288,8 @@ void* M_GetStockObject(int32_t) { return reinterpret_cast<void*>(uintptr_t{0x780
 // Everything the fuzzed code is not expected to need.
 uint32_t M_GetFileAttributesW(const PfChar*) { return INVALID_FILE_ATTRIBUTES; }
 PfBool M_DeleteFileW(const PfChar*) { return FALSE; }
+PfBool M_MoveFileExW(const PfChar*, const PfChar*, uint32_t) { return FALSE; }
+uint32_t M_GetConsoleProcessList(uint32_t*, uint32_t) { return 0; }
 PfHandle M_FindFirstFileW(const PfChar*, PfFindData*) { return INVALID_HANDLE_VALUE; }
 PfBool M_FindNextFileW(PfHandle, PfFindData*) { return FALSE; }
 PfBool M_FindClose(PfHandle) { return FALSE; }
@@ -300,10 +302,10 @@ PfChar** M_CommandLineToArgvW(const PfChar*, int32_t* count) {
 
 const PlatformOps kMemoryOps = {
     M_CreateFileW, M_SetFilePointerEx, M_ReadFile, M_WriteFile, M_CloseHandle,
-    M_GetFileAttributesW, M_SetFileAttributesW, M_DeleteFileW, M_FindFirstFileW,
+    M_GetFileAttributesW, M_SetFileAttributesW, M_DeleteFileW, M_MoveFileExW, M_FindFirstFileW,
     M_FindNextFileW, M_FindClose, M_SHCreateDirectoryExW, M_GetModuleFileNameW,
     M_CreateProcessW, M_CreatePipe, M_SetHandleInformation, M_PeekNamedPipe,
-    M_WaitForSingleObject, M_MultiByteToWideChar, M_WideCharToMultiByte, M_MessageBoxW,
+    M_WaitForSingleObject, M_GetConsoleProcessList, M_MultiByteToWideChar, M_WideCharToMultiByte, M_MessageBoxW,
     M_GetOpenFileNameW, M_CreateWindowExW, M_SendMessageW, M_SetWindowTextW, M_UpdateWindow,
     M_DestroyWindow, M_PeekMessageW, M_DispatchMessageW, M_GetSystemMetrics, M_GetStockObject,
     M_CommandLineToArgvW,

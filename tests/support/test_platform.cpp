@@ -98,6 +98,10 @@ PfBool W_DeleteFileW(const PfChar* n) {
   if (Fault(Op::DeleteFileW)) return FALSE;
   return g_real.DeleteFileW(n);
 }
+PfBool W_MoveFileExW(const PfChar* from, const PfChar* to, uint32_t f) {
+  if (Fault(Op::MoveFileExW)) return FALSE;
+  return g_real.MoveFileExW(from, to, f);
+}
 PfHandle W_FindFirstFileW(const PfChar* p, PfFindData* d) {
   if (Fault(Op::FindFirstFileW)) return INVALID_HANDLE_VALUE;
   PfHandle h = g_real.FindFirstFileW(p, d);
@@ -155,6 +159,10 @@ PfBool W_PeekNamedPipe(PfHandle h, void* b, uint32_t n, uint32_t* r, uint32_t* a
 uint32_t W_WaitForSingleObject(PfHandle h, uint32_t ms) {
   if (Fault(Op::WaitForSingleObject)) return WAIT_FAILED;
   return g_real.WaitForSingleObject(h, ms);
+}
+uint32_t W_GetConsoleProcessList(uint32_t* list, uint32_t n) {
+  if (Fault(Op::GetConsoleProcessList)) return 0;
+  return g_real.GetConsoleProcessList(list, n);
 }
 int32_t W_MultiByteToWideChar(uint32_t cp, uint32_t f, const char* t, int32_t n, PfChar* o,
                               int32_t on) {
@@ -268,9 +276,11 @@ PfChar** W_CommandLineToArgvW(const PfChar* c, int32_t* n) {
 const PlatformOps kWrapper = {
     W_CreateFileW,       W_SetFilePointerEx,     W_ReadFile,           W_WriteFile,
     W_CloseHandle,       W_GetFileAttributesW,   W_SetFileAttributesW, W_DeleteFileW,
+    W_MoveFileExW,
     W_FindFirstFileW,    W_FindNextFileW,        W_FindClose,          W_SHCreateDirectoryExW,
     W_GetModuleFileNameW, W_CreateProcessW,      W_CreatePipe,         W_SetHandleInformation,
-    W_PeekNamedPipe,     W_WaitForSingleObject,  W_MultiByteToWideChar, W_WideCharToMultiByte,
+    W_PeekNamedPipe,     W_WaitForSingleObject,  W_GetConsoleProcessList,
+    W_MultiByteToWideChar, W_WideCharToMultiByte,
     W_MessageBoxW,       W_GetOpenFileNameW,     W_CreateWindowExW,    W_SendMessageW,
     W_SetWindowTextW,    W_UpdateWindow,         W_DestroyWindow,      W_PeekMessageW,
     W_DispatchMessageW,  W_GetSystemMetrics,     W_GetStockObject,     W_CommandLineToArgvW,
@@ -281,10 +291,10 @@ const PlatformOps kWrapper = {
 const char* OpName(Op op) {
   static const char* const kNames[] = {
       "CreateFileW", "SetFilePointerEx", "ReadFile", "WriteFile", "CloseHandle",
-      "GetFileAttributesW", "SetFileAttributesW", "DeleteFileW", "FindFirstFileW",
+      "GetFileAttributesW", "SetFileAttributesW", "DeleteFileW", "MoveFileExW", "FindFirstFileW",
       "FindNextFileW", "FindClose", "SHCreateDirectoryExW", "GetModuleFileNameW",
       "CreateProcessW", "CreatePipe", "SetHandleInformation", "PeekNamedPipe",
-      "WaitForSingleObject", "MultiByteToWideChar", "WideCharToMultiByte", "MessageBoxW",
+      "WaitForSingleObject", "GetConsoleProcessList", "MultiByteToWideChar", "WideCharToMultiByte", "MessageBoxW",
       "GetOpenFileNameW", "CreateWindowExW", "SendMessageW", "SetWindowTextW", "UpdateWindow",
       "DestroyWindow", "PeekMessageW", "DispatchMessageW", "GetSystemMetrics", "GetStockObject",
       "CommandLineToArgvW"};

@@ -16,9 +16,9 @@
 
 enum class Op : int {
   CreateFileW, SetFilePointerEx, ReadFile, WriteFile, CloseHandle, GetFileAttributesW,
-  SetFileAttributesW, DeleteFileW, FindFirstFileW, FindNextFileW, FindClose,
+  SetFileAttributesW, DeleteFileW, MoveFileExW, FindFirstFileW, FindNextFileW, FindClose,
   SHCreateDirectoryExW, GetModuleFileNameW, CreateProcessW, CreatePipe, SetHandleInformation,
-  PeekNamedPipe, WaitForSingleObject, MultiByteToWideChar, WideCharToMultiByte, MessageBoxW,
+  PeekNamedPipe, WaitForSingleObject, GetConsoleProcessList, MultiByteToWideChar, WideCharToMultiByte, MessageBoxW,
   GetOpenFileNameW, CreateWindowExW, SendMessageW, SetWindowTextW, UpdateWindow, DestroyWindow,
   PeekMessageW, DispatchMessageW, GetSystemMetrics, GetStockObject, CommandLineToArgvW,
   kCount
