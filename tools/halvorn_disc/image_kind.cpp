@@ -205,7 +205,7 @@ bool IdentifyNrg(HANDLE file, uint64_t size, uint64_t chunks_at, bool v2, ImageS
 }
 
 void NameChd(const WCHAR* path, ImageSource* s) {
-  char in[kToolTextSize / 3], cue[kToolTextSize / 3];
+  char in[kToolTextSize / 5], cue[kToolTextSize / 5];
   PathUtf8(path, in, sizeof in);
   std::snprintf(cue, sizeof cue, "%s", in);
   char* dot = std::strrchr(cue, '.');
@@ -216,9 +216,10 @@ void NameChd(const WCHAR* path, ImageSource* s) {
                 "a compressed .chd image, which holds the disc's sectors packed and must be "
                 "turned back into a .cue/.bin pair first");
   std::snprintf(s->todo, kToolTextSize,
-                "Unpack it with chdman (Debian's mame-tools), then convert the .cue:\n"
-                "  chdman extractcd -i \"%s\" -o \"%s.cue\"\n",
-                in, cue);
+                "Unpack it with chdman, then convert the .cue it writes:\n"
+                "  chdman extractcd -i \"%s\" -o \"%s.cue\"\n"
+                "  halvorn-disc convert \"%s.cue\" \"%s.iso\"\n",
+                in, cue, cue, cue);
 }
 
 }  // namespace
