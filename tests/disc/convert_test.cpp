@@ -142,6 +142,7 @@ TEST(ConvertTest, WhatCannotBeConvertedIsNamed) {
       {"u.img", std::string(0x8001, '\0') + "BEA01" + std::string(2042, '\0') + "\x02NSR02" + std::string(40000, '\0'), "UDF-only"},
       {"z.iso", "PK\x03\x04" + std::string(40000, '\0'), "ZIP archive"},
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
+      {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + std::string(40000, '\0'), "not a data sector (mode byte 0)"},
       {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
       {"n.cue", "FILE missing.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "missing.bin, which cannot be opened"},
   };

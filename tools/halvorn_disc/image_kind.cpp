@@ -90,7 +90,12 @@ void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource*
   }
   bool zeros = got > 0;
   for (int64_t i = 0; i < got && zeros; ++i) zeros = head[i] == 0;
-  if (size == 0) {
+  if (got >= kRawSyncSize && HasRawSync(head)) {
+    std::snprintf(s->what, kToolTextSize,
+                  "raw CD sectors, but the first is not a data sector (mode byte %u): not a "
+                  "data disc, or a damaged start",
+                  got > kRawModeByte ? head[kRawModeByte] : 0u);
+  } else if (size == 0) {
     std::snprintf(s->what, kToolTextSize, "an empty file");
   } else if (size < 17 * 2048) {
     std::snprintf(s->what, kToolTextSize,
