@@ -211,4 +211,16 @@ TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
   EXPECT_NE(said.find("Halvorn Glint can't install from " + Utf8(Wide(dir.path / "disc1 (2).iso")) + ": "), std::string::npos) << said;
 }
 
+// The rename that ends a conversion never replaces a file unless asked to.
+TEST(ConvertTest, MoveKeepsAnExistingTarget) {
+  TempDir dir;
+  Put(dir.path / "a", "new");
+  Put(dir.path / "b", "old");
+  EXPECT_FALSE(MoveFileExW(Wide(dir.path / "a").c_str(), Wide(dir.path / "b").c_str(), 0));
+  EXPECT_EQ(ReadFileBytes(dir.path / "b"), "old");
+  EXPECT_TRUE(MoveFileExW(Wide(dir.path / "a").c_str(), Wide(dir.path / "b").c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ReadFileBytes(dir.path / "b"), "new");
+  EXPECT_FALSE(Exists(dir.path / "a"));
+}
+
 }  // namespace
