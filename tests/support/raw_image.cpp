@@ -17,7 +17,8 @@ std::string Be(uint64_t v, int bytes) {
 }
 
 void RawSector(const uint8_t* data, uint32_t block, const SectorLayout& l, uint8_t* s) {
-  static const uint8_t kSync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+  static const uint8_t kSync[12] = {0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
   std::memset(s, 0, l.size);
   std::memcpy(s, kSync, 12);
   uint32_t address = block + 150;
@@ -32,7 +33,8 @@ void RawSector(const uint8_t* data, uint32_t block, const SectorLayout& l, uint8
     s[18] = s[22] = 0x08;  // submode: data, Form 1
     PutLe32(s + kForm1EdcOffset, ComputeEdc(s + 16, kForm1EdcOffset - 16));
   }
-  for (uint32_t i = kRawSectorSize; i < l.size; ++i) s[i] = static_cast<uint8_t>(i * 7);  // subchannel
+  for (uint32_t i = kRawSectorSize; i < l.size; ++i)
+    s[i] = static_cast<uint8_t>(i * 7);  // subchannel
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ void Say(FILE* out, const char* before, const WCHAR* path, const char* after) {
 
 // Whether the written image's primary volume descriptor reads back.
 bool VolumeReadsBack(const WCHAR* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DiscEntry root;
   bool ok = ReadDiscRoot(file, &root);
@@ -59,9 +60,11 @@ bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return false;
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size_t{per_chunk} * l.size));
-  bool ok = buffer != nullptr && SetFilePointerEx(in, static_cast<int64_t>(src.start), nullptr, FILE_BEGIN);
+  bool ok = buffer != nullptr &&
+            SetFilePointerEx(in, static_cast<int64_t>(src.start), nullptr, FILE_BEGIN);
   for (uint64_t done = 0; ok && done < src.sectors;) {
-    uint32_t n = src.sectors - done < per_chunk ? static_cast<uint32_t>(src.sectors - done) : per_chunk;
+    uint32_t n =
+        src.sectors - done < per_chunk ? static_cast<uint32_t>(src.sectors - done) : per_chunk;
     ok = ReadWhole(in, buffer, n * l.size);
     for (uint32_t i = 0; ok && i < n; ++i) {
       if (!SectorIntact(buffer + size_t{i} * l.size, l)) AddDamage(damage, done + i);
@@ -100,7 +103,8 @@ ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
   } else {
     std::memcpy(temp, out_path, length * sizeof(WCHAR));
     std::memcpy(temp + length, u".partial", 9 * sizeof(WCHAR));
-    file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN,
+                       nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       Say(out, "can't create ", temp, "\n");
     } else {
@@ -112,8 +116,10 @@ ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
         Say(out, "can't read ", in, " or write the image (is the disk full?)\n");
       } else if (!VolumeReadsBack(temp)) {
         written = false;
-        std::fputs("The result holds no ISO 9660 volume: the image is not a data disc the "
-                   "launcher can read.\n", out);
+        std::fputs(
+            "The result holds no ISO 9660 volume: the image is not a data disc the "
+            "launcher can read.\n",
+            out);
       } else if (!MoveFileExW(temp, out_path, 0)) {
         written = false;
         Say(out, "can't rename the result to ", out_path, "\n");
@@ -123,7 +129,8 @@ ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
   }
   if (written) {
     Say(out, "Wrote ", out_path, "");
-    std::fprintf(out, ": %llu sectors of 2048 bytes.\n", static_cast<unsigned long long>(src->sectors));
+    std::fprintf(out, ": %llu sectors of 2048 bytes.\n",
+                 static_cast<unsigned long long>(src->sectors));
     ReportDamagedFiles(*src, &damage, out);
     result = damage.count == 0 ? ConvertResult::kWritten : ConvertResult::kWrittenDamaged;
   }

@@ -80,12 +80,13 @@ bool Fail(char* why, const char* text) {
 bool ParseCueSheet(const char* text, size_t size, CueTrack* out, char* why) {
   std::memset(out, 0, sizeof *out);
   char file[kCueNameSize] = {};
-  int tracks = 0;          // TRACK lines seen
-  bool same_file = true;   // no FILE line since the first track's
+  int tracks = 0;         // TRACK lines seen
+  bool same_file = true;  // no FILE line since the first track's
   bool have_start = false;
   const char* end = text + size;
   for (const char* at = text; at < end;) {
-    const char* eol = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+    const char* eol =
+        static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
     Line line{at, eol ? eol : end};
     at = eol ? eol + 1 : end;
     while (line.end > line.at && (line.end[-1] == '\r' || line.end[-1] == ' ')) --line.end;
@@ -102,9 +103,11 @@ bool ParseCueSheet(const char* text, size_t size, CueTrack* out, char* why) {
       }
       if (++tracks == 1) {
         if (file[0] == '\0') return Fail(why, "the first track comes before any FILE line");
-        if (Is(type, "AUDIO")) return Fail(why, "its first track is audio: a music CD, not a data disc");
+        if (Is(type, "AUDIO"))
+          return Fail(why, "its first track is audio: a music CD, not a data disc");
         if (!LayoutOf(type, &out->layout)) {
-          std::snprintf(why, kCueWhySize, "its first track is %s, which holds no ISO 9660 data", type);
+          std::snprintf(why, kCueWhySize, "its first track is %s, which holds no ISO 9660 data",
+                        type);
           return false;
         }
         std::memcpy(out->file, file, sizeof file);
@@ -126,6 +129,7 @@ bool ParseCueSheet(const char* text, size_t size, CueTrack* out, char* why) {
   }
   if (tracks == 0) return Fail(why, "it names no TRACK");
   if (!have_start) return Fail(why, "its first track has no INDEX 01");
-  if (out->end != 0 && out->end <= out->start) return Fail(why, "its second track starts before its first");
+  if (out->end != 0 && out->end <= out->start)
+    return Fail(why, "its second track starts before its first");
   return true;
 }

@@ -13,8 +13,8 @@ constexpr uint32_t kCueWhySize = 160;
 struct CueTrack {
   char file[kCueNameSize];  // the data file as the sheet names it (its bytes)
   SectorLayout layout;
-  uint64_t start;           // sectors from the file's start to INDEX 01
-  uint64_t end;             // where the next track in the same file starts; 0: the file's end
+  uint64_t start;  // sectors from the file's start to INDEX 01
+  uint64_t end;    // where the next track in the same file starts; 0: the file's end
 };
 
 // Reads FILE, TRACK and INDEX lines (others are skipped). False, with the

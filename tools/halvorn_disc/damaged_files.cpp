@@ -29,7 +29,8 @@ struct WalkLevel {
 bool ReadBlocks(const DamageWalk& w, uint64_t first, uint32_t count, uint8_t* out) {
   const SectorLayout& l = w.src->layout;
   if (first > w.src->sectors || count > w.src->sectors - first) return false;
-  if (!SetFilePointerEx(w.file, static_cast<int64_t>(w.src->start + first * l.size), nullptr, FILE_BEGIN)) {
+  if (!SetFilePointerEx(w.file, static_cast<int64_t>(w.src->start + first * l.size), nullptr,
+                        FILE_BEGIN)) {
     return false;
   }
   uint8_t sector[kRawSubchannelSectorSize];
@@ -50,7 +51,8 @@ int DamageVisitor(const char* name, const DiscEntry& entry, void* context) {
   std::memcpy(child.path, level->path, length);
   if (length > 0) child.path[length++] = '\\';
   std::memcpy(child.path + length, name, std::strlen(name) + 1);
-  uint32_t blocks = static_cast<uint32_t>((uint64_t{entry.size} + kUserDataSize - 1) / kUserDataSize);
+  uint32_t blocks =
+      static_cast<uint32_t>((uint64_t{entry.size} + kUserDataSize - 1) / kUserDataSize);
   if (!entry.is_dir) {
     Damage* d = w->damage;
     const uint32_t* first = d->blocks;
@@ -58,13 +60,19 @@ int DamageVisitor(const char* name, const DiscEntry& entry, void* context) {
     // The listed blocks are ascending: find the first inside the file.
     while (first < last) {
       const uint32_t* mid = first + (last - first) / 2;
-      if (*mid < entry.extent) first = mid + 1; else last = mid;
+      if (*mid < entry.extent)
+        first = mid + 1;
+      else
+        last = mid;
     }
     uint64_t n = 0;
-    for (; first < d->blocks + d->listed && *first < uint64_t{entry.extent} + blocks; ++first, ++n) {
+    for (; first < d->blocks + d->listed && *first < uint64_t{entry.extent} + blocks;
+         ++first, ++n) {
       d->in_file[first - d->blocks] = 1;
     }
-    if (n > 0) std::fprintf(w->out, "%s: %llu damaged sector%s\n", child.path, static_cast<unsigned long long>(n), n == 1 ? "" : "s");
+    if (n > 0)
+      std::fprintf(w->out, "%s: %llu damaged sector%s\n", child.path,
+                   static_cast<unsigned long long>(n), n == 1 ? "" : "s");
     return 1;
   }
   if (EnterDiscFolder(&w->tree, entry) != FolderEntry::kEntered) return 1;
@@ -98,18 +106,25 @@ void EndDamage(Damage* d) {
 }
 
 void AddDamage(Damage* d, uint64_t block) {
-  if (d->listed < kMaxDamageListed && block <= UINT32_MAX) d->blocks[d->listed++] = static_cast<uint32_t>(block);
+  if (d->listed < kMaxDamageListed && block <= UINT32_MAX)
+    d->blocks[d->listed++] = static_cast<uint32_t>(block);
   ++d->count;
 }
 
 void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out) {
   if (damage->count == 0) return;
-  std::fprintf(out, "%llu damaged sector%s (their error-detection codes do not match their data):\n",
+  std::fprintf(out,
+               "%llu damaged sector%s (their error-detection codes do not match their data):\n",
                static_cast<unsigned long long>(damage->count), damage->count == 1 ? "" : "s");
-  DamageWalk w{CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
-               &src, damage, {}, out};
+  DamageWalk w{
+      CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+      &src,
+      damage,
+      {},
+      out};
   uint8_t pvd[kUserDataSize];
-  if (w.file != INVALID_HANDLE_VALUE && ReadBlocks(w, 16, 1, pvd) && pvd[kDescriptorType] == kPrimaryDescriptor &&
+  if (w.file != INVALID_HANDLE_VALUE && ReadBlocks(w, 16, 1, pvd) &&
+      pvd[kDescriptorType] == kPrimaryDescriptor &&
       std::memcmp(pvd + kDescriptorId, "CD001", 5) == 0 && BeginDiscTree(&w.tree)) {
     DiscEntry root{ReadLe32(pvd + kDescriptorRootRecord + kRecordExtent),
                    ReadLe32(pvd + kDescriptorRootRecord + kRecordSize), 1};
@@ -123,10 +138,12 @@ void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out) {
   uint64_t outside = damage->count - damage->listed;
   for (uint32_t i = 0; i < damage->listed; ++i) outside += damage->in_file[i] == 0;
   if (outside > 0) {
-    std::fprintf(out, "%llu damaged sector%s in no file (folders, volume descriptors or free space)\n",
+    std::fprintf(out,
+                 "%llu damaged sector%s in no file (folders, volume descriptors or free space)\n",
                  static_cast<unsigned long long>(outside), outside == 1 ? "" : "s");
   }
-  std::fputs("Those files would hold garbage. Clean the disc and read it again (more slowly, or "
-             "in another drive), then convert the new image.\n",
-             out);
+  std::fputs(
+      "Those files would hold garbage. Clean the disc and read it again (more slowly, or "
+      "in another drive), then convert the new image.\n",
+      out);
 }

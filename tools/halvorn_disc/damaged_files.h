@@ -11,9 +11,9 @@
 constexpr uint32_t kMaxDamageListed = 65536;
 
 struct Damage {
-  uint64_t count;     // damaged sectors in all
-  uint32_t* blocks;   // the first kMaxDamageListed of them, ascending
-  uint8_t* in_file;   // per listed block: it lies in some file
+  uint64_t count;    // damaged sectors in all
+  uint32_t* blocks;  // the first kMaxDamageListed of them, ascending
+  uint8_t* in_file;  // per listed block: it lies in some file
   uint32_t listed;
 };
 

@@ -266,7 +266,8 @@ int RunDroppedFile(const WCHAR* path, FILE* out) {
       }
     }
   }
-  std::fputs(code == 0 ? "Halvorn Glint can install from " : "Halvorn Glint can't install from ", out);
+  std::fputs(code == 0 ? "Halvorn Glint can install from " : "Halvorn Glint can't install from ",
+             out);
   PutWide(out, named);
   if (code == 0) {
     std::fputs(".\n", out);
@@ -295,7 +296,8 @@ int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err) {
   if (argc == 3 && is(argv[1], u"verify")) return VerifyDiscImage(argv[2], out);
   if (argc == 4 && is(argv[1], u"convert")) return ConvertCommand(argv[2], argv[3], out);
   if (IsDroppedFile(argc, argv)) return RunDroppedFile(argv[1], out);
-  std::fputs("usage: halvorn-disc list IMAGE | manifest | verify IMAGE | convert IN OUT.iso | IMAGE\n"
+  std::fputs("usage: halvorn-disc list IMAGE | manifest | verify IMAGE | convert IN OUT.iso\n"
+             "       halvorn-disc IMAGE\n"
              "  list      every record of the image's primary directory tree:\n"
              "            d|f, extent, size and path, tab-separated\n"
              "  manifest  the files and sizes the launcher requires under HV1\n"

@@ -35,7 +35,8 @@ int64_t ReadAt(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t size) {
 const char* LayoutWords(const SectorLayout& l) {
   if (l.size == kUserDataSize) return "2048-byte sectors";
   if (l.size == kMode2HeaderlessSize) return "2336-byte MODE2 sectors";
-  if (l.size == kRawSectorSize) return l.mode == 1 ? "2352-byte MODE1 sectors" : "2352-byte MODE2 sectors";
+  if (l.size == kRawSectorSize)
+    return l.mode == 1 ? "2352-byte MODE1 sectors" : "2352-byte MODE2 sectors";
   return l.mode == 1 ? "2448-byte MODE1 sectors with subchannel"
                      : "2448-byte MODE2 sectors with subchannel";
 }
@@ -83,7 +84,8 @@ void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource*
       {0, "<html", 5, "a web page, not a disc image (a download that failed?)"},
   };
   for (const Magic& m : kMagics) {
-    if (got >= int64_t{m.offset} + m.length && std::memcmp(head + m.offset, m.bytes, m.length) == 0) {
+    if (got >= int64_t{m.offset} + m.length &&
+        std::memcmp(head + m.offset, m.bytes, m.length) == 0) {
       std::snprintf(s->what, kToolTextSize, "%s", m.words);
       return;
     }
@@ -115,7 +117,8 @@ void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource*
 bool IdentifyCue(HANDLE file, int64_t size, const WCHAR* path, ImageSource* s) {
   s->kind = ImageKind::kOther;
   if (size > kMaxCueSize) {
-    std::snprintf(s->what, kToolTextSize, "too long for a .cue sheet (%lld bytes)", static_cast<long long>(size));
+    std::snprintf(s->what, kToolTextSize, "too long for a .cue sheet (%lld bytes)",
+                  static_cast<long long>(size));
     return true;
   }
   char* text = static_cast<char*>(std::malloc(kMaxCueSize));
@@ -135,7 +138,8 @@ bool IdentifyCue(HANDLE file, int64_t size, const WCHAR* path, ImageSource* s) {
   for (; path[n]; ++n) {
     if (path[n] == '/' || path[n] == '\\') folder = n + 1;
   }
-  bool absolute = track.file[0] == '/' || track.file[0] == '\\' || (track.file[0] && track.file[1] == ':');
+  bool absolute =
+      track.file[0] == '/' || track.file[0] == '\\' || (track.file[0] && track.file[1] == ':');
   if (absolute) folder = 0;
   WCHAR* name = s->data_path + folder;
   int32_t room = static_cast<int32_t>(kToolPathUnits - folder);
@@ -159,12 +163,13 @@ bool IdentifyCue(HANDLE file, int64_t size, const WCHAR* path, ImageSource* s) {
   if (data_size < 0 || track.start > uint64_t(data_size) / size_of ||
       track.end > uint64_t(data_size) / size_of ||
       !SetTrack(s, uint64_t(data_size), track.start * size_of, track.end * size_of)) {
-    std::snprintf(s->what, kToolTextSize,
-                  "a .cue sheet whose first track lies past the end of %s", track.file);
+    std::snprintf(s->what, kToolTextSize, "a .cue sheet whose first track lies past the end of %s",
+                  track.file);
     return true;
   }
   s->kind = ImageKind::kCue;
-  std::snprintf(s->what, kToolTextSize, "a .cue sheet for %s (%s)", track.file, LayoutWords(s->layout));
+  std::snprintf(s->what, kToolTextSize, "a .cue sheet for %s (%s)", track.file,
+                LayoutWords(s->layout));
   return true;
 }
 
@@ -205,7 +210,8 @@ bool IdentifyNrg(HANDLE file, uint64_t size, uint64_t chunks_at, bool v2, ImageS
     return true;
   }
   s->kind = ImageKind::kNrg;
-  std::snprintf(s->what, kToolTextSize, "an .nrg image (first track of %s)", LayoutWords(s->layout));
+  std::snprintf(s->what, kToolTextSize, "an .nrg image (first track of %s)",
+                LayoutWords(s->layout));
   return true;
 }
 
@@ -214,7 +220,8 @@ void NameChd(const WCHAR* path, ImageSource* s) {
   PathUtf8(path, in, sizeof in);
   std::snprintf(cue, sizeof cue, "%s", in);
   char* dot = std::strrchr(cue, '.');
-  char* slash = std::strrchr(cue, '/') > std::strrchr(cue, '\\') ? std::strrchr(cue, '/') : std::strrchr(cue, '\\');
+  char* slash = std::strrchr(cue, '/') > std::strrchr(cue, '\\') ? std::strrchr(cue, '/')
+                                                                 : std::strrchr(cue, '\\');
   if (dot != nullptr && dot > slash) *dot = '\0';
   s->kind = ImageKind::kChd;
   std::snprintf(s->what, kToolTextSize,
@@ -235,7 +242,8 @@ int64_t FileSizeOf(HANDLE file) {
 }
 
 void PathUtf8(const WCHAR* path, char* out, uint32_t size) {
-  int32_t n = WideCharToMultiByte(CP_UTF8, 0, path, -1, out, static_cast<int32_t>(size), nullptr, nullptr);
+  int32_t n =
+      WideCharToMultiByte(CP_UTF8, 0, path, -1, out, static_cast<int32_t>(size), nullptr, nullptr);
   if (n <= 0) std::snprintf(out, size, "?");
 }
 
@@ -255,8 +263,10 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
   uint8_t tail[kNrgFooterSize] = {};
   uint64_t chunks_at = 0;
   bool v2 = false;
-  bool nrg = size >= kNrgFooterSize && ReadAt(file, uint64_t(size) - kNrgFooterSize, tail, kNrgFooterSize) == kNrgFooterSize &&
-             ReadNrgFooter(tail, uint64_t(size), &chunks_at, &v2);
+  bool nrg =
+      size >= kNrgFooterSize &&
+      ReadAt(file, uint64_t(size) - kNrgFooterSize, tail, kNrgFooterSize) == kNrgFooterSize &&
+      ReadNrgFooter(tail, uint64_t(size), &chunks_at, &v2);
   if (got < 0) {
     ok = false;
   } else if (EndsWith(path, ".cue")) {
@@ -268,8 +278,10 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
   } else if (DetectRawLayout(head, static_cast<size_t>(got), &s->layout)) {
     s->kind = SetTrack(s, uint64_t(size), 0, 0) ? ImageKind::kRaw : ImageKind::kOther;
     std::snprintf(s->what, kToolTextSize, "a raw CD image (%s, as in a .bin/.cue pair)%s",
-                  LayoutWords(s->layout), s->kind == ImageKind::kRaw ? "" : ", too short to hold a sector");
-  } else if (got >= 0x8000 + 6 && head[0x8000] == 1 && std::memcmp(head + 0x8001, "CD001", 5) == 0) {
+                  LayoutWords(s->layout),
+                  s->kind == ImageKind::kRaw ? "" : ", too short to hold a sector");
+  } else if (got >= 0x8000 + 6 && head[0x8000] == 1 &&
+             std::memcmp(head + 0x8001, "CD001", 5) == 0) {
     s->layout = kPlainLayout;
     SetTrack(s, uint64_t(size), 0, 0);
     s->kind = ImageKind::kIso;
@@ -278,13 +290,15 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
     // UDF names its volume by descriptors from 32 KiB on, one a block.
     for (int64_t at = 0x8000; at + 6 <= got; at += 2048) {
       const char* id = reinterpret_cast<const char*>(head + at + 1);
-      if (std::memcmp(id, "BEA01", 5) == 0 || std::memcmp(id, "NSR02", 5) == 0 || std::memcmp(id, "NSR03", 5) == 0) {
+      if (std::memcmp(id, "BEA01", 5) == 0 || std::memcmp(id, "NSR02", 5) == 0 ||
+          std::memcmp(id, "NSR03", 5) == 0) {
         s->kind = ImageKind::kUdf;
       }
     }
     if (s->kind == ImageKind::kUdf) {
-      std::snprintf(s->what, kToolTextSize,
-                    "a UDF-only image: it has no ISO 9660 volume, the only kind the launcher reads");
+      std::snprintf(
+          s->what, kToolTextSize,
+          "a UDF-only image: it has no ISO 9660 volume, the only kind the launcher reads");
       std::snprintf(s->todo, kToolTextSize,
                     "Make the image again from the disc as an ISO 9660 (.iso) image; a UDF "
                     "image cannot be converted.\n");

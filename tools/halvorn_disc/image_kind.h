@@ -9,12 +9,12 @@
 #include "tools/halvorn_disc/raw_sectors.h"
 
 enum class ImageKind {
-  kIso,    // 2048-byte sectors with a primary volume at block 16
-  kRaw,    // raw sectors from the first byte
-  kCue,    // a .cue sheet naming the file that holds the track
+  kIso,  // 2048-byte sectors with a primary volume at block 16
+  kRaw,  // raw sectors from the first byte
+  kCue,  // a .cue sheet naming the file that holds the track
   kNrg,
-  kChd,    // compressed; must be turned back into .cue/.bin first
-  kUdf,    // UDF only, no ISO 9660 volume
+  kChd,  // compressed; must be turned back into .cue/.bin first
+  kUdf,  // UDF only, no ISO 9660 volume
   kOther,
 };
 
@@ -27,8 +27,8 @@ struct ImageSource {
   uint64_t start;                   // byte offset of the track's first sector
   uint64_t sectors;                 // whole sectors in the track
   SectorLayout layout;
-  char what[kToolTextSize];         // what the file is, in plain words
-  char todo[kToolTextSize];         // what to do instead, for what cannot be converted
+  char what[kToolTextSize];  // what the file is, in plain words
+  char todo[kToolTextSize];  // what to do instead, for what cannot be converted
 };
 
 // Whether the track can be written out as an image the launcher reads.

@@ -69,7 +69,8 @@ bool ParseNrgChunks(const uint8_t* data, size_t size, bool v2, NrgTrack* out, ch
     bool dao = std::memcmp(id, v2 ? "DAOX" : "DAOI", 4) == 0;
     bool etn = std::memcmp(id, v2 ? "ETN2" : "ETNF", 4) == 0;
     if (dao) {
-      if (length < kDaoHeader + kDaoOffsets + 3 * field) return Fail(why, "its track table is cut short");
+      if (length < kDaoHeader + kDaoOffsets + 3 * field)
+        return Fail(why, "its track table is cut short");
       const uint8_t* track = body + kDaoHeader;
       out->sector_size = static_cast<uint32_t>(Be(track + kDaoSectorSize, 2));
       out->start = Be(track + kDaoOffsets + field, field);

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint32_t kNrgFooterSize = 12;  // read this much of the tail
+constexpr uint32_t kNrgFooterSize = 12;      // read this much of the tail
 constexpr uint32_t kNrgMaxChunks = 1 << 20;  // chunk data read at most
 constexpr uint32_t kNrgWhySize = 160;
 

@@ -21,7 +21,8 @@ constexpr EdcTables MakeEdcTables() {
     e.t[0][i] = c;
   }
   for (int s = 1; s < 8; ++s) {
-    for (uint32_t i = 0; i < 256; ++i) e.t[s][i] = (e.t[s - 1][i] >> 8) ^ e.t[0][e.t[s - 1][i] & 0xFF];
+    for (uint32_t i = 0; i < 256; ++i)
+      e.t[s][i] = (e.t[s - 1][i] >> 8) ^ e.t[0][e.t[s - 1][i] & 0xFF];
   }
   return e;
 }
