@@ -216,13 +216,17 @@ bool IdentifyNrg(HANDLE file, uint64_t size, uint64_t chunks_at, bool v2, ImageS
 }
 
 void NameChd(const WCHAR* path, ImageSource* s) {
-  char in[kToolTextSize / 5], cue[kToolTextSize / 5];
+  char in[800], cue[800];  // a path of 259 units in UTF-8, at most 3 bytes each
   PathUtf8(path, in, sizeof in);
   std::snprintf(cue, sizeof cue, "%s", in);
-  char* dot = std::strrchr(cue, '.');
-  char* slash = std::strrchr(cue, '/') > std::strrchr(cue, '\\') ? std::strrchr(cue, '/')
-                                                                 : std::strrchr(cue, '\\');
-  if (dot != nullptr && dot > slash) *dot = '\0';
+  // The same name with .cue for its extension (or added, when it has none).
+  size_t stem = std::strlen(cue);
+  for (size_t i = stem; i > 0 && cue[i - 1] != '/' && cue[i - 1] != '\\'; --i) {
+    if (cue[i - 1] == '.') {
+      cue[i - 1] = '\0';
+      break;
+    }
+  }
   s->kind = ImageKind::kChd;
   std::snprintf(s->what, kToolTextSize,
                 "a compressed .chd image, which holds the disc's sectors packed and must be "

@@ -19,7 +19,7 @@ enum class ImageKind {
 };
 
 constexpr uint32_t kToolPathUnits = 1024;
-constexpr uint32_t kToolTextSize = 1024;
+constexpr uint32_t kToolTextSize = 4096;  // room for four paths of 259 units
 
 struct ImageSource {
   ImageKind kind;
