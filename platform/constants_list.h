@@ -23,6 +23,7 @@
   X(uint32_t, FILE_BEGIN, 0)                                          \
   X(uint32_t, FILE_CURRENT, 1)                                        \
   X(uint32_t, FILE_END, 2)                                            \
+  X(uint32_t, MOVEFILE_REPLACE_EXISTING, 0x1)                         \
   /* File attributes */                                               \
   X(uint32_t, FILE_ATTRIBUTE_READONLY, 0x01)                          \
   X(uint32_t, FILE_ATTRIBUTE_DIRECTORY, 0x10)                         \

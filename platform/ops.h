@@ -137,6 +137,8 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
   X(PfBool, SetFileAttributesW, (const PfChar* name, uint32_t attributes), (name, attributes),  \
     0)                                                                                          \
   X(PfBool, DeleteFileW, (const PfChar* name), (name), 0)                                       \
+  X(PfBool, MoveFileExW, (const PfChar* existing, const PfChar* new_name, uint32_t flags),      \
+    (existing, new_name, flags), 0)                                                             \
   X(PfHandle, FindFirstFileW, (const PfChar* pattern, PfFindData* data), (pattern, data),       \
     kPfInvalidHandle)                                                                           \
   X(PfBool, FindNextFileW, (PfHandle find, PfFindData* data), (find, data), 0)                  \
@@ -166,6 +168,8 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
     (pipe, buffer, size, read, available, left_in_message), 0)                                  \
   X(uint32_t, WaitForSingleObject, (PfHandle handle, uint32_t milliseconds),                    \
     (handle, milliseconds), 0xFFFFFFFFu /* WAIT_FAILED */)                                      \
+  /* The processes sharing this console */                                                      \
+  X(uint32_t, GetConsoleProcessList, (uint32_t* list, uint32_t count), (list, count), 0)        \
   /* Text conversion */                                                                         \
   X(int32_t, MultiByteToWideChar,                                                               \
     (uint32_t code_page, uint32_t flags, const char* text, int32_t length, PfChar* out,         \

@@ -24,6 +24,9 @@ if [ "${1:-test}" != demo ]; then
   have isoinfo || need+=(genisoimage)
   have wrestool || need+=(icoutils)
   have bsdtar || need+=(libarchive-tools)
+  have bchunk || need+=(bchunk)
+  have chdman || need+=(mame-tools)
+  have mkudffs || need+=(udftools)
   have clang++ || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need+=(libclang-rt-dev)

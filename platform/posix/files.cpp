@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/posix/handles.h"
@@ -221,6 +222,18 @@ PfBool Posix_DeleteFileW(const PfChar* name) {
   bool held = fd >= 0 && LockedByOthers(fd, DeniesByte(kDeleteKind));
   if (fd >= 0) close(fd);
   return !held && unlink(path.c_str()) == 0;
+}
+
+// Files only, as the tool uses it. Without MOVEFILE_REPLACE_EXISTING an
+// existing target is never replaced, checked and moved in one step.
+PfBool Posix_MoveFileExW(const PfChar* existing, const PfChar* new_name, uint32_t flags) {
+  if (!PathFits(existing) || !PathFits(new_name)) return 0;
+  std::string from = PosixPath(existing);
+  std::string to = PosixPath(new_name);
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  if ((flags & MOVEFILE_REPLACE_EXISTING) != 0) return rename(from.c_str(), to.c_str()) == 0;
+  return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
 }
 
 namespace {

@@ -173,6 +173,16 @@ bool Reap(PosixHandle* h, bool block) {
 
 }  // namespace
 
+// A terminal always belongs to the shell that started this process as well,
+// so the answer is this process and its parent, as a console shared with
+// cmd.exe is on Windows.
+uint32_t Posix_GetConsoleProcessList(uint32_t* list, uint32_t count) {
+  if (list == nullptr || count == 0) return 0;
+  list[0] = static_cast<uint32_t>(getpid());
+  if (count > 1) list[1] = static_cast<uint32_t>(getppid());
+  return 2;
+}
+
 uint32_t Posix_WaitForSingleObject(PfHandle handle, uint32_t ms) {
   PosixHandle* h = AsPosix(handle);
   if (!h || h->kind != PosixKind::kProcess) return WAIT_FAILED;

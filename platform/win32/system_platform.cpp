@@ -123,6 +123,10 @@ PfBool SysSetFileAttributesW(const PfChar* name, uint32_t attributes) {
 
 PfBool SysDeleteFileW(const PfChar* name) { return ::DeleteFileW(W(name)); }
 
+PfBool SysMoveFileExW(const PfChar* existing, const PfChar* new_name, uint32_t flags) {
+  return ::MoveFileExW(W(existing), W(new_name), flags);
+}
+
 PfHandle SysFindFirstFileW(const PfChar* pattern, PfFindData* data) {
   return ::FindFirstFileW(W(pattern), reinterpret_cast<WIN32_FIND_DATAW*>(data));
 }
@@ -168,6 +172,10 @@ PfBool SysPeekNamedPipe(PfHandle pipe, void* buffer, uint32_t size, uint32_t* re
 
 uint32_t SysWaitForSingleObject(PfHandle handle, uint32_t milliseconds) {
   return ::WaitForSingleObject(handle, milliseconds);
+}
+
+uint32_t SysGetConsoleProcessList(uint32_t* list, uint32_t count) {
+  return ::GetConsoleProcessList(D(list), count);
 }
 
 int32_t SysMultiByteToWideChar(uint32_t code_page, uint32_t flags, const char* text,

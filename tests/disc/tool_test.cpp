@@ -123,12 +123,13 @@ TEST(DiscToolTest, VerifySaysWhatTheWrongThingIs) {
   // A raw image: 2352-byte sectors, each starting with the sync pattern.
   std::string sector(2352, '\0');
   sector.replace(1, 10, std::string(10, '\xff'));
+  sector[15] = 1;  // MODE1
   std::string raw;
   for (int i = 0; i < 20; ++i) raw += sector;
   WriteFileBytes(dir.path / "disc1.bin", raw);
   ToolRun run = Verify(dir.path / "disc1.bin");
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.out.find("a raw CD image (2352-byte sectors"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("a raw CD image (2352-byte MODE1 sectors"), std::string::npos) << run.out;
 
   fs::create_directories(dir.path / "copied" / "HV1");
   run = Verify(dir.path / "copied");

@@ -240,6 +240,8 @@ PfBool M_PeekMessageW(PfMsg*, PfWindow, uint32_t, uint32_t, uint32_t) { return F
 // Everything the fuzzed code is not expected to need.
 uint32_t M_GetFileAttributesW(const PfChar*) { return INVALID_FILE_ATTRIBUTES; }
 PfBool M_DeleteFileW(const PfChar*) { return FALSE; }
+PfBool M_MoveFileExW(const PfChar*, const PfChar*, uint32_t) { return FALSE; }
+uint32_t M_GetConsoleProcessList(uint32_t*, uint32_t) { return 0; }
 PfHandle M_FindFirstFileW(const PfChar*, PfFindData*) { return INVALID_HANDLE_VALUE; }
 PfBool M_FindNextFileW(PfHandle, PfFindData*) { return FALSE; }
 PfBool M_FindClose(PfHandle) { return FALSE; }
@@ -266,6 +268,7 @@ PlatformOps NewMemoryDisk() {
   ops.GetFileAttributesW = M_GetFileAttributesW;
   ops.SetFileAttributesW = M_SetFileAttributesW;
   ops.DeleteFileW = M_DeleteFileW;
+  ops.MoveFileExW = M_MoveFileExW;
   ops.FindFirstFileW = M_FindFirstFileW;
   ops.FindNextFileW = M_FindNextFileW;
   ops.FindClose = M_FindClose;
@@ -276,6 +279,7 @@ PlatformOps NewMemoryDisk() {
   ops.SetHandleInformation = M_SetHandleInformation;
   ops.PeekNamedPipe = M_PeekNamedPipe;
   ops.WaitForSingleObject = M_WaitForSingleObject;
+  ops.GetConsoleProcessList = M_GetConsoleProcessList;
   ops.PeekMessageW = M_PeekMessageW;
   ops.CommandLineToArgvW = M_CommandLineToArgvW;
   return ops;

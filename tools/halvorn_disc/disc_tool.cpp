@@ -1,11 +1,13 @@
 #include "tools/halvorn_disc/disc_tool.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "disc/manifest.h"
 #include "disc/reader.h"
 #include "disc/tree.h"
 #include "disc/verify.h"
+#include "tools/halvorn_disc/convert.h"
 
 namespace {
 
@@ -83,26 +85,43 @@ int ListVisitor(const char* name, const DiscEntry& entry, void* context) {
   return 1;
 }
 
-// Why a file that is not an ISO 9660 image was given, in plain words.
-void ExplainNotAnImage(HANDLE image, const WCHAR* path, FILE* out) {
-  static const uint8_t kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-  uint8_t head[12] = {};
-  DWORD got = 0;
-  bool raw = SetFilePointerEx(image, 0, nullptr, FILE_BEGIN) &&
-             ReadFile(image, head, sizeof head, &got, nullptr) && got == sizeof head &&
-             std::memcmp(head, kSync, sizeof kSync) == 0;
+// What a file without an ISO 9660 volume at block 16 is, and what to do: for
+// a convertible image, every sector checked and the command that converts it.
+void ExplainNotAnImage(const WCHAR* path, FILE* out) {
+  ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
+  Damage damage{};
   PutWide(out, path);
-  if (raw) {
-    std::fputs(": a raw CD image (2352-byte sectors, as in a .bin/.cue pair), not an .iso.\n"
-               "Convert it to an .iso (2048-byte sectors) with a disc-imaging program, "
-               "or make an .iso of disc 1 from the CD, and pick that file.\n",
-               out);
+  if (src == nullptr || !BeginDamage(&damage)) {
+    std::fputs(": out of memory.\n", out);
+  } else if (!IdentifyImage(path, src)) {
+    std::fputs(": can't be read.\n", out);
+  } else if (!Convertible(src->kind)) {
+    std::fprintf(out, ": %s.\n%s", src->what, src->todo);
   } else {
-    std::fputs(": no ISO 9660 volume at sector 16, so it is not an .iso disc image.\n"
-               "Make an .iso of disc 1 with a disc-imaging program and pick that file.\n",
-               out);
+    std::fprintf(out, ": %s, which the launcher does not read directly.\n", src->what);
+    if (!CopyTrack(*src, INVALID_HANDLE_VALUE, &damage)) {
+      std::fputs("can't read every sector of it.\n", out);
+    }
+    ReportDamagedFiles(*src, &damage, out);
+    WCHAR iso[kToolPathUnits];
+    if (IsoNameBeside(path, iso, kToolPathUnits)) {
+      std::fputs("Make an .iso the launcher reads with:\n  halvorn-disc convert \"", out);
+      PutWide(out, path);
+      std::fputs("\" \"", out);
+      PutWide(out, iso);
+      std::fputs("\"\n", out);
+    }
   }
+  EndDamage(&damage);
+  std::free(src);
+}
+
+bool SameText(const WCHAR* a, const WCHAR* b) {
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
 }
 
 }  // namespace
@@ -167,7 +186,7 @@ int VerifyDiscImage(const WCHAR* path, FILE* out) {
   DiscEntry folder;
   int code = 1;
   if (!ReadDiscRoot(image, &root)) {
-    ExplainNotAnImage(image, path, out);
+    ExplainNotAnImage(path, out);
   } else if (!ResolveDiscPath(image, root, u"HV1", &folder) || !folder.is_dir) {
     PutWide(out, path);
     std::fputs(": an ISO 9660 image without an HV1 folder at its top, so not disc 1 of "
@@ -211,22 +230,83 @@ int VerifyDiscImage(const WCHAR* path, FILE* out) {
   return code;
 }
 
-int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err) {
-  auto is = [](const WCHAR* a, const WCHAR* b) {
-    while (*a && *a == *b) {
-      ++a;
-      ++b;
+int ConvertCommand(const WCHAR* in, const WCHAR* out_path, FILE* out) {
+  ConvertResult result = ConvertImage(in, out_path, out);
+  return result == ConvertResult::kWritten ? 0 : 1;
+}
+
+int RunDroppedFile(const WCHAR* path, FILE* out) {
+  ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
+  if (src == nullptr) return 1;
+  WCHAR iso[kToolPathUnits];
+  int code = 1;
+  const char* why = nullptr;
+  const WCHAR* named = path;
+  if (!IdentifyImage(path, src) || src->kind == ImageKind::kIso || !Convertible(src->kind)) {
+    // verify names what the file is and what to do.
+    code = VerifyDiscImage(path, out);
+    why = src->kind == ImageKind::kChd   ? "it is compressed; unpack it first as shown above."
+          : src->kind == ImageKind::kUdf ? "it is a UDF-only image."
+          : src->kind == ImageKind::kIso ? "it is not a whole copy of disc 1 (see above)."
+                                         : "it is not a disc image it can read (see above).";
+  } else if (!IsoNameBeside(path, iso, kToolPathUnits)) {
+    why = "an .iso of its name, and each numbered one up to (9), exist beside it already.";
+  } else {
+    ConvertResult result = ConvertImage(path, iso, out);
+    if (result == ConvertResult::kFailed) {
+      why = "it could not be converted (see above).";
+    } else {
+      named = iso;
+      code = VerifyDiscImage(iso, out);
+      why = "it is not a whole copy of disc 1 (see above).";
+      if (result == ConvertResult::kWrittenDamaged) {
+        code = 1;
+        why = "some of its files hold garbage from damaged sectors; clean the disc, read it "
+              "again and drop the new image here.";
+      }
     }
-    return *a == *b;
-  };
+  }
+  std::fputs(code == 0 ? "Halvorn Glint can install from " : "Halvorn Glint can't install from ",
+             out);
+  PutWide(out, named);
+  if (code == 0) {
+    std::fputs(".\n", out);
+  } else {
+    std::fprintf(out, ": %s\n", why);
+  }
+  std::free(src);
+  return code;
+}
+
+bool IsDroppedFile(int argc, const WCHAR* const* argv) {
+  if (argc != 2 || SameText(argv[1], u"manifest")) return false;
+  DWORD attributes = GetFileAttributesW(argv[1]);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool ConsoleIsOwnWindow() {
+  DWORD processes[4];
+  return GetConsoleProcessList(processes, 4) == 1;
+}
+
+int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err) {
+  const auto is = SameText;
   if (argc == 3 && is(argv[1], u"list")) return ListDiscImage(argv[2], out, err);
   if (argc == 2 && is(argv[1], u"manifest")) return PrintManifest(out);
   if (argc == 3 && is(argv[1], u"verify")) return VerifyDiscImage(argv[2], out);
-  std::fputs("usage: halvorn-disc list IMAGE | manifest | verify IMAGE\n"
+  if (argc == 4 && is(argv[1], u"convert")) return ConvertCommand(argv[2], argv[3], out);
+  if (IsDroppedFile(argc, argv)) return RunDroppedFile(argv[1], out);
+  std::fputs("usage: halvorn-disc list IMAGE | manifest | verify IMAGE | convert IN OUT.iso\n"
+             "       halvorn-disc IMAGE\n"
              "  list      every record of the image's primary directory tree:\n"
              "            d|f, extent, size and path, tab-separated\n"
              "  manifest  the files and sizes the launcher requires under HV1\n"
-             "  verify    checks IMAGE as the launcher does and names every file that fails\n",
+             "  verify    checks IMAGE as the launcher does and names every file that fails;\n"
+             "            on a raw CD image, every sector's error-detection code as well\n"
+             "  convert   writes the first data track of a raw (.bin, .img, .mdf), .cue or\n"
+             "            .nrg image as an .iso, naming the files of any damaged sectors\n"
+             "  IMAGE     (a file dropped on the program) verifies it, converting it first\n"
+             "            to an .iso beside it when needed\n",
              err);
   return 2;
 }

@@ -1,5 +1,6 @@
 // halvorn-disc: looks at a disc image the way the launcher does, for people
-// finding out why an image is refused. Commands: list, manifest, verify.
+// finding out why an image is refused, and converting raw CD images into one
+// it accepts. Commands: list, manifest, verify, convert, and a dropped file.
 #pragma once
 
 #include <cstdint>
@@ -15,3 +16,13 @@ int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err);
 int ListDiscImage(const WCHAR* path, FILE* out, FILE* err);
 int PrintManifest(FILE* out);
 int VerifyDiscImage(const WCHAR* path, FILE* out);
+// convert IN OUT.iso: 0 when written with no damaged sector.
+int ConvertCommand(const WCHAR* in, const WCHAR* out_path, FILE* out);
+// A file dropped on the program: verified, converted beside it first when it
+// needs to be, then one closing sentence. 0 when the launcher can install.
+int RunDroppedFile(const WCHAR* path, FILE* out);
+// Whether the arguments are the dropped-file form (a single existing file).
+bool IsDroppedFile(int argc, const WCHAR* const* argv);
+// Whether this console window is the program's own (started from Explorer),
+// so it closes when the program ends.
+bool ConsoleIsOwnWindow();

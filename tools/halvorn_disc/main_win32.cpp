@@ -6,5 +6,14 @@
 static_assert(sizeof(wchar_t) == sizeof(WCHAR), "wide arguments are UTF-16 here");
 
 int wmain(int argc, wchar_t** argv) {
-  return RunDiscTool(argc, reinterpret_cast<const WCHAR* const*>(argv), stdout, stderr);
+  const WCHAR* const* args = reinterpret_cast<const WCHAR* const*>(argv);
+  int code = RunDiscTool(argc, args, stdout, stderr);
+  // A file dropped on the program opens a console of its own, which would
+  // close with the answer unread.
+  if (IsDroppedFile(argc, args) && ConsoleIsOwnWindow()) {
+    std::fputs("Press Enter to close this window.\n", stdout);
+    std::fflush(stdout);
+    for (int c = std::getchar(); c != '\n' && c != EOF;) c = std::getchar();
+  }
+  return code;
 }

@@ -1,0 +1,164 @@
+#include "tools/halvorn_disc/convert.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "disc/verify.h"
+
+namespace {
+
+// About 1 MiB of sectors a read: few system calls, little memory.
+constexpr uint32_t kChunkBytes = 1 << 20;
+
+size_t Units(const WCHAR* s) {
+  size_t n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+bool ReadWhole(HANDLE file, uint8_t* buffer, uint32_t size) {
+  for (uint32_t total = 0; total < size;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer + total, size - total, &got, nullptr) || got == 0) return false;
+    total += got;
+  }
+  return true;
+}
+
+bool WriteWhole(HANDLE file, const uint8_t* buffer, uint32_t size) {
+  for (uint32_t total = 0; total < size;) {
+    DWORD put = 0;
+    if (!WriteFile(file, buffer + total, size - total, &put, nullptr) || put == 0) return false;
+    total += put;
+  }
+  return true;
+}
+
+void Say(FILE* out, const char* before, const WCHAR* path, const char* after) {
+  char name[kToolTextSize];
+  PathUtf8(path, name, sizeof name);
+  std::fprintf(out, "%s%s%s", before, name, after);
+}
+
+// Whether the written image's primary volume descriptor reads back.
+bool VolumeReadsBack(const WCHAR* path) {
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DiscEntry root;
+  bool ok = ReadDiscRoot(file, &root);
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace
+
+bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
+  const SectorLayout& l = src.layout;
+  uint32_t per_chunk = kChunkBytes / l.size;
+  HANDLE in = CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size_t{per_chunk} * l.size));
+  bool ok = buffer != nullptr &&
+            SetFilePointerEx(in, static_cast<int64_t>(src.start), nullptr, FILE_BEGIN);
+  for (uint64_t done = 0; ok && done < src.sectors;) {
+    uint32_t n =
+        src.sectors - done < per_chunk ? static_cast<uint32_t>(src.sectors - done) : per_chunk;
+    ok = ReadWhole(in, buffer, n * l.size);
+    for (uint32_t i = 0; ok && i < n; ++i) {
+      if (!SectorIntact(buffer + size_t{i} * l.size, l)) AddDamage(damage, done + i);
+    }
+    if (ok && out != INVALID_HANDLE_VALUE) {
+      CompactUserData(buffer, n, l);
+      ok = WriteWhole(out, buffer, n * kUserDataSize);
+    }
+    done += n;
+  }
+  std::free(buffer);
+  CloseHandle(in);
+  return ok;
+}
+
+ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
+  ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
+  WCHAR temp[kToolPathUnits + 16];
+  size_t length = Units(out_path);
+  ConvertResult result = ConvertResult::kFailed;
+  Damage damage{};
+  HANDLE file = INVALID_HANDLE_VALUE;
+  bool written = false;
+  if (src == nullptr || !BeginDamage(&damage)) {
+    std::fputs("out of memory\n", out);
+  } else if (!IdentifyImage(in, src)) {
+    Say(out, "", in, ": can't be opened or read.\n");
+  } else if (!Convertible(src->kind)) {
+    Say(out, "", in, ": ");
+    std::fprintf(out, "%s.\n%s", src->what, src->todo);
+  } else if (GetFileAttributesW(out_path) != INVALID_FILE_ATTRIBUTES) {
+    // Never replaced: it may be the input itself, under another spelling.
+    Say(out, "", out_path, " exists already: give a name that does not.\n");
+  } else if (length + 9 > kToolPathUnits) {
+    Say(out, "", out_path, ": the name is too long.\n");
+  } else {
+    std::memcpy(temp, out_path, length * sizeof(WCHAR));
+    std::memcpy(temp + length, u".partial", 9 * sizeof(WCHAR));
+    file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN,
+                       nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      Say(out, "can't create ", temp, "\n");
+    } else {
+      Say(out, "", in, ": ");
+      std::fprintf(out, "%s.\n", src->what);
+      written = CopyTrack(*src, file, &damage);
+      if (!CloseHandle(file)) written = false;
+      if (!written) {
+        Say(out, "can't read ", in, " or write the image (is the disk full?)\n");
+      } else if (!VolumeReadsBack(temp)) {
+        written = false;
+        std::fputs(
+            "The result holds no ISO 9660 volume: the image is not a data disc the "
+            "launcher can read.\n",
+            out);
+      } else if (!MoveFileExW(temp, out_path, 0)) {
+        written = false;
+        Say(out, "can't rename the result to ", out_path, "\n");
+      }
+      if (!written) DeleteFileW(temp);
+    }
+  }
+  if (written) {
+    Say(out, "Wrote ", out_path, "");
+    std::fprintf(out, ": %llu sectors of 2048 bytes.\n",
+                 static_cast<unsigned long long>(src->sectors));
+    ReportDamagedFiles(*src, &damage, out);
+    result = damage.count == 0 ? ConvertResult::kWritten : ConvertResult::kWrittenDamaged;
+  }
+  EndDamage(&damage);
+  std::free(src);
+  return result;
+}
+
+bool IsoNameBeside(const WCHAR* in, WCHAR* out, uint32_t size) {
+  size_t n = Units(in);
+  size_t stem = n;
+  for (size_t i = n; i > 0; --i) {
+    if (in[i - 1] == '/' || in[i - 1] == '\\') break;
+    if (in[i - 1] == '.') {
+      stem = i - 1;
+      break;
+    }
+  }
+  for (int copy = 1; copy <= 9; ++copy) {
+    const char16_t* tail = copy == 1 ? u".iso" : nullptr;
+    char16_t numbered[] = u" (2).iso";
+    numbered[2] = static_cast<char16_t>(u'0' + copy);
+    if (tail == nullptr) tail = numbered;
+    size_t tail_length = Units(tail);
+    if (stem + tail_length + 1 > size) return false;
+    std::memcpy(out, in, stem * sizeof(WCHAR));
+    std::memcpy(out + stem, tail, (tail_length + 1) * sizeof(WCHAR));
+    if (GetFileAttributesW(out) == INVALID_FILE_ATTRIBUTES) return true;
+  }
+  return false;
+}
