@@ -1,4 +1,4 @@
-# Release builds anyone can repeat bit for bit.
+# Release builds anyone can repeat bit for bit, and the Windows package.
 #
 # No build path, time or folder may reach a program: the sources and this
 # build's folder are mapped to fixed names in __FILE__ and debug info, the PE
@@ -12,4 +12,8 @@ foreach(lang C CXX)
 endforeach()
 if(WIN32)
   add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
 endif()
