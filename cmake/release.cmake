@@ -14,6 +14,18 @@ if(WIN32)
   add_link_options(-Wl,--no-insert-timestamp)
 endif()
 
+# The Linux programs link statically, as the Windows ones do: no loader work
+# or libstdc++ relocation on every start. The sanitizer and fuzz builds need
+# their dynamic runtimes, and tests link as they like (memcheck follows the
+# heap only through a shared C library).
+if(NOT WIN32 AND NOT HV_SANITIZE AND NOT HV_FUZZ)
+  function(hv_link_programs_statically)
+    target_link_options(launcher PRIVATE -static)
+    target_link_options(halvorn_disc PRIVATE -static)
+  endfunction()
+  cmake_language(DEFER CALL hv_link_programs_statically)
+endif()
+
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
 endif()

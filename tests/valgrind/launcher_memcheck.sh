@@ -11,7 +11,7 @@ work=$(mktemp -d /tmp/hv-memcheck.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 root="$work/Halvorn Glint"
 mkdir -p "$root/bin/python" "$root/tools" "$root/models"
-cp "$build/play-halvorn-glint" "$root/"
+cp "$build/memcheck/play-halvorn-glint" "$root/"
 cp "$build/fixtures/hv1-glint.exe" "$root/bin/"
 cp "$build/fixtures/python.exe" "$root/bin/python/"
 printf 'STEP Building\nPROGRESS 1 2\n#!write models/type00.hvm\nDONE\n' > "$root/tools/install_ships.py"
