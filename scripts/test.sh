@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the Linux build natively, the Windows build under Wine (its
 # real windows driven under Xvfb), the Linux build again under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# and UndefinedBehaviorSanitizer, and a short run of each fuzz target; the
+# Windows package built again in another folder must give the same bytes.
 #   HV_JOBS       parallel jobs (default 2)
 #   HV_FUZZ_SECONDS  seconds per fuzz target (default 45; 0 skips fuzzing)
 set -u
@@ -21,7 +22,7 @@ stage() {
   "$@" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   summary+=("== $name: $([ "$rc" = 0 ] && echo passed || echo FAILED) ($((SECONDS - start)) s so far)")
-  summary+=("$(grep -E 'tests passed|tests failed|finding:' "$log" | tail -n 4)")
+  summary+=("$(grep -E 'tests passed|tests failed|finding:|check-release: FAIL' "$log" | tail -n 4)")
   rm -f "$log"
   [ "$rc" = 0 ] || status=1
 }
@@ -40,6 +41,7 @@ scripts/wine-run.sh cmd /c exit >/dev/null 2>&1
 trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1' EXIT
 stage "Windows build (under Wine)" ctest --preset windows -j"$jobs"
 WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1
+stage "Release rebuilt in another folder, byte for byte" scripts/check-release.sh
 sanitized() { build linux-sanitize >/dev/null && ctest --preset linux-sanitize -j"$jobs"; }
 stage "Linux build with ASan and UBSan" sanitized
 if [ "$fuzz_seconds" -gt 0 ]; then

@@ -243,8 +243,9 @@ bool NextMatch(PosixHandle* h, PfFindData* data) {
     if (fnmatch(h->pattern.c_str(), e->d_name, 0) != 0) continue;
     std::memset(data, 0, sizeof *data);
     struct stat st;
-    std::string full = h->folder + "/" + e->d_name;
-    if (stat(full.c_str(), &st) == 0) {
+    // Looked up in the open folder: one name to resolve, not the whole path
+    // again for every entry (the installed-data check lists on every start).
+    if (fstatat(dirfd(h->dir), e->d_name, &st, 0) == 0) {
       data->dwFileAttributes = AttributesOf(st);
       uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
       data->nFileSizeHigh = static_cast<uint32_t>(size >> 32);
@@ -275,7 +276,6 @@ PfHandle Posix_FindFirstFileW(const PfChar* pattern, PfFindData* data) {
   if (!dir) return kInvalid;
   PosixHandle* h = new PosixHandle{PosixKind::kFind};
   h->dir = dir;
-  h->folder = folder;
   h->pattern = match;
   if (!NextMatch(h, data)) {
     closedir(dir);

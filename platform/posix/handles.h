@@ -14,8 +14,7 @@ struct PosixHandle {
   int lock_fd = -1;        // file: a second descriptor holding its sharing locks, when
                            // `fd` cannot (see files.cpp); closed with it
   bool inheritable = false;
-  DIR* dir = nullptr;      // find: the listing, its folder and its pattern
-  std::string folder;
+  DIR* dir = nullptr;      // find: the listing and its pattern
   std::string pattern;
   pid_t pid = 0;           // process
   bool reaped = false;
