@@ -82,9 +82,11 @@ def main():
     os.makedirs(WORK, exist_ok=True)
     files = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True,
                            check=True).stdout.split()
+    # Copied with fresh times, so nothing built from an earlier (perhaps
+    # interrupted, still mutated) copy survives into this run.
     for f in files:
         os.makedirs(os.path.dirname(os.path.join(SRC, f)) or SRC, exist_ok=True)
-        shutil.copy2(os.path.join(ROOT, f), os.path.join(SRC, f))
+        shutil.copy(os.path.join(ROOT, f), os.path.join(SRC, f))
     candidates = []
     for f in sorted(files):
         if f.split("/")[0] in FOLDERS and f.endswith(".cpp") and "manifest" not in f:
