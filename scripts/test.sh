@@ -4,12 +4,12 @@
 # and UndefinedBehaviorSanitizer, and a short run of each fuzz target; the
 # Windows package built again in another folder must give the same bytes.
 #   HV_JOBS       parallel jobs (default 2)
-#   HV_FUZZ_SECONDS  seconds per fuzz target (default 45; 0 skips fuzzing)
+#   HV_FUZZ_SECONDS  seconds per fuzz target (default 20; 0 skips fuzzing)
 set -u
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
 jobs=${HV_JOBS:-2}
-fuzz_seconds=${HV_FUZZ_SECONDS:-45}
+fuzz_seconds=${HV_FUZZ_SECONDS:-20}
 start=$SECONDS
 summary=()
 
