@@ -2,9 +2,9 @@
 # Makes the fuzz seed corpora under OUT: OUT/disc/ (images, shared by
 # fuzz_disc_walk and fuzz_disc_install) and OUT/ships/ (child output streams
 # for fuzz_ship_protocol). Images are tiny xorriso images of a small HV1 tree
-# in several formats, hand-made hostile ones from HOSTILE_TOOL, and the past
+# in several formats, the tests' hostile images from SEED_WRITER, and the past
 # findings kept in findings/.
-# Usage: make-seeds.sh OUT HOSTILE_TOOL
+# Usage: make-seeds.sh OUT SEED_WRITER
 set -eu
 out=$1
 hostile=$2

@@ -1,0 +1,20 @@
+// Writes the hostile catalogue's images into the folder given, as seeds for
+// the disc targets: those within the 128 KiB the targets take.
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/hostile_images.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: write_seeds FOLDER\n");
+    return 2;
+  }
+  for (const HostileImage& h : kHostileImages) {
+    IsoImage image = h.make();
+    if (h.truncate) image.bytes.resize(image.bytes.size() - 4000);
+    if (image.bytes.size() > 131072) continue;
+    SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
+  }
+  return 0;
+}
