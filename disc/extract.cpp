@@ -154,10 +154,15 @@ int ExtractVisitor(const char* name, const DiscEntry& entry, void* context_point
   ExtractContext* context = static_cast<ExtractContext*>(context_pointer);
   // A disc name becomes a path component: one that could step out of the
   // data directory, or name something other than a file in it, is skipped.
+  // A name that cannot be converted is no such name: the copy fails, since
+  // skipping it would leave a file out and still report the copy done.
   WCHAR wide[kDiscNameSize];
-  if (!IsSafeDiscName(name) ||
-      MultiByteToWideChar(CP_ACP, 0, name, -1, wide, kDiscNameSize) <= 0 ||
-      !IsSafeWideName(wide)) {
+  bool safe = IsSafeDiscName(name);
+  if (safe && MultiByteToWideChar(CP_ACP, 0, name, -1, wide, kDiscNameSize) <= 0) {
+    LogLine(u"can't write %s\\%S", static_cast<const WCHAR*>(context->dest), name);
+    return Fail(context);
+  }
+  if (!safe || !IsSafeWideName(wide)) {
     char shown[kDiscNameSize];
     size_t n = 0;
     for (; name[n] != '\0' && n < kDiscNameSize - 1; ++n) {
