@@ -223,6 +223,10 @@ TEST_F(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   EXPECT_FALSE(IsDataInstalled());  // folders and what they hold do not count
   Files(20);
   EXPECT_TRUE(IsDataInstalled());
+  ScopedFake fake;  // a folder that cannot be listed is not installed
+  fake->fail_op = Op::FindFirstFileW;
+  fake->fail_op_nth = 1;
+  EXPECT_FALSE(IsDataInstalled());
 }
 
 TEST_F(InstalledTest, AFileNamedGamedatIsNotInstalled) {

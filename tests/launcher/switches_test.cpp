@@ -138,6 +138,8 @@ TEST(CommandLine, ATextThatDoesNotFitIsLeftAsItWas) {
   EXPECT_FALSE(AppendQuotedArgument(text, &length, 8, u"defg", false));
   EXPECT_EQ(length, 3u);
   EXPECT_EQ(std::u16string(text), u"abc");
+  EXPECT_TRUE(AppendQuotedArgument(text, &length, 8, u"def", false));  // fills it exactly
+  EXPECT_EQ(std::u16string(text), u"abc def");
 }
 
 }  // namespace
