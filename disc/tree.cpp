@@ -1,6 +1,7 @@
 #include "disc/tree.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -49,3 +50,10 @@ FolderEntry EnterDiscFolder(DiscTree* tree, const DiscEntry& folder) {
 }
 
 void LeaveDiscFolder(DiscTree* tree) { --tree->depth; }
+
+void JoinTreePath(const char* parent, char separator, const char* name, char* out) {
+  size_t length = std::strlen(parent);
+  std::memmove(out, parent, length);
+  if (length > 0) out[length++] = separator;
+  std::memcpy(out + length, name, std::strlen(name) + 1);
+}

@@ -39,6 +39,14 @@ struct DiscTree {
   uint32_t seen_slots;        // a power of two, twice kMaxTreeFolders
 };
 
+// Room for the path of a record below the deepest folder a walk enters.
+constexpr uint32_t kTreePathSize = (kMaxTreeDepth + 2) * kDiscNameSize;
+
+// `parent` (a path of kTreePathSize bytes, "" at the top), `separator` and
+// `name` joined into `out` (kTreePathSize bytes), for callers naming what
+// they walk.
+void JoinTreePath(const char* parent, char separator, const char* name, char* out);
+
 // Starts a walk: false when its set of extents cannot be allocated.
 bool BeginDiscTree(DiscTree* tree);
 void EndDiscTree(DiscTree* tree);

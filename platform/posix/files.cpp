@@ -49,21 +49,22 @@ constexpr off_t kLockBase = off_t{1} << 60;
 off_t HasByte(int kind) { return kLockBase + kind; }
 off_t DeniesByte(int kind) { return kLockBase + kKinds + kind; }
 
-bool LockedByOthers(int fd, off_t byte) {
+struct flock OneByte(short type, off_t byte) {
   struct flock l{};
-  l.l_type = F_WRLCK;
+  l.l_type = type;
   l.l_whence = SEEK_SET;
   l.l_start = byte;
   l.l_len = 1;
+  return l;
+}
+
+bool LockedByOthers(int fd, off_t byte) {
+  struct flock l = OneByte(F_WRLCK, byte);
   return fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
 }
 
 bool Hold(int fd, off_t byte) {
-  struct flock l{};
-  l.l_type = F_RDLCK;
-  l.l_whence = SEEK_SET;
-  l.l_start = byte;
-  l.l_len = 1;
+  struct flock l = OneByte(F_RDLCK, byte);
   return fcntl(fd, F_OFD_SETLK, &l) == 0;
 }
 

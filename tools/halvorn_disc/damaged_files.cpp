@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kPathSize = (kMaxTreeDepth + 2) * kDiscNameSize;
-
 struct DamageWalk {
   HANDLE file;
   const ImageSource* src;
@@ -21,7 +19,7 @@ struct DamageWalk {
 
 struct WalkLevel {
   DamageWalk* walk;
-  char path[kPathSize];  // "" at the root
+  char path[kTreePathSize];  // "" at the root
 };
 
 // Reads the user data of blocks [first, first + count) into `out`, one
@@ -47,10 +45,7 @@ int DamageVisitor(const char* name, const DiscEntry& entry, void* context) {
   DamageWalk* w = level->walk;
   WalkLevel child;
   child.walk = w;
-  size_t length = std::strlen(level->path);
-  std::memcpy(child.path, level->path, length);
-  if (length > 0) child.path[length++] = '\\';
-  std::memcpy(child.path + length, name, std::strlen(name) + 1);
+  JoinTreePath(level->path, '\\', name, child.path);
   uint32_t blocks =
       static_cast<uint32_t>((uint64_t{entry.size} + kUserDataSize - 1) / kUserDataSize);
   if (!entry.is_dir) {

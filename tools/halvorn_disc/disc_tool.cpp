@@ -11,8 +11,6 @@
 
 namespace {
 
-// Room for a name below the deepest level the walk follows.
-constexpr uint32_t kListPathSize = (kMaxTreeDepth + 2) * kDiscNameSize;
 
 void PutWide(FILE* stream, const WCHAR* text) {
   char utf8[4096];
@@ -37,7 +35,7 @@ struct Listing {
 // One directory level of the listing.
 struct ListLevel {
   Listing* listing;
-  char path[kListPathSize];  // "" at the root
+  char path[kTreePathSize];  // "" at the root
 };
 
 const char* WhyNotFollowed(FolderEntry entry) {
@@ -62,10 +60,7 @@ int ListVisitor(const char* name, const DiscEntry& entry, void* context) {
   // About 4 KiB a level, 65 levels at most: well within any thread's stack.
   ListLevel child;
   child.listing = listing;
-  size_t length = std::strlen(level->path);
-  std::memcpy(child.path, level->path, length);
-  if (length > 0) child.path[length++] = '/';
-  std::memcpy(child.path + length, name, std::strlen(name) + 1);
+  JoinTreePath(level->path, '/', name, child.path);
   std::fprintf(listing->out, "%c\t%lu\t%lu\t%s\n", entry.is_dir ? 'd' : 'f',
                static_cast<unsigned long>(entry.extent), static_cast<unsigned long>(entry.size),
                child.path);
