@@ -22,10 +22,11 @@ bool IsDataInstalled() {
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(pattern, &found);
   if (find == INVALID_HANDLE_VALUE) return false;
+  // Runs on every start: stop listing as soon as the answer is known.
   uint32_t files = 0;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++files;
-  } while (FindNextFileW(find, &found));
+  } while (files < kInstalledFileCount && FindNextFileW(find, &found));
   FindClose(find);
   return files >= kInstalledFileCount;
 }

@@ -29,7 +29,8 @@ cp "$root/noop-static" "$root/release/bin/hv1-glint.exe"
 : > "$root/release/bin/python/python.exe"
 : > "$root/release/tools/install_ships.py"
 : > "$root/release/models/type00.hvm"
-for i in $(seq 1 20); do : > "$root/release/data/HV1/GAMEDAT/F$i.DAT"; done
+# As many files as an installed GAMEDAT holds.
+for i in $(seq 1 120); do : > "$root/release/data/HV1/GAMEDAT/F$i.DAT"; done
 
 linked=dynamic
 file build/linux/play-halvorn-glint | grep -q 'statically linked' && linked=static

@@ -129,22 +129,25 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   // The read-only attribute refuses writers even to root, as on Windows.
   if (exists && ReadOnlyMode(st.st_mode) && writes) return kInvalid;
   if (truncate && !writes) return kInvalid;
-  int fd = open(path.c_str(), flags, 0644);
-  if (fd < 0) return kInvalid;
-  // Shared locks need a descriptor open for reading; a writer gets a second
-  // one. A file we may write but not read goes without sharing checks.
+  // Sharing locks need a descriptor open for reading, so a writer that may
+  // not read is opened for both and refused reads here instead. A file we
+  // may write but not read at all goes without sharing checks.
   bool write_only = (flags & O_ACCMODE) == O_WRONLY;
-  int lock_fd = write_only ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  bool shared = (write_only && lock_fd < 0) ||
-                TakeShare(lock_fd >= 0 ? lock_fd : fd, access, share);
+  int fd = write_only ? open(path.c_str(), (flags & ~O_ACCMODE) | O_RDWR, 0644) : -1;
+  bool lockable = fd >= 0;
+  if (fd < 0 && (!write_only || errno == EACCES)) {
+    fd = open(path.c_str(), flags, 0644);
+    lockable = !write_only;
+  }
+  if (fd < 0) return kInvalid;
+  bool shared = !lockable || TakeShare(fd, access, share);
   if (!shared || (truncate && ftruncate(fd, 0) != 0)) {
-    if (lock_fd >= 0) close(lock_fd);
     close(fd);
     return kInvalid;
   }
   PosixHandle* h = new PosixHandle{PosixKind::kFile};
   h->fd = fd;
-  h->lock_fd = lock_fd;
+  h->refuses_reads = write_only;
   h->inheritable = sa != nullptr && sa->bInheritHandle;
   return h;
 }
@@ -163,7 +166,9 @@ PfBool Posix_SetFilePointerEx(PfHandle file, int64_t distance, int64_t* new_posi
 PfBool Posix_ReadFile(PfHandle file, void* buffer, uint32_t to_read, uint32_t* read_count, void*) {
   PosixHandle* h = AsPosix(file);
   if (read_count) *read_count = 0;
-  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) return 0;
+  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe) || h->refuses_reads) {
+    return 0;
+  }
   ssize_t n;
   do {
     n = read(h->fd, buffer, to_read);

@@ -11,8 +11,7 @@ enum class PosixKind { kFile, kPipe, kFind, kProcess, kThread };
 struct PosixHandle {
   PosixKind kind;
   int fd = -1;             // file or pipe end
-  int lock_fd = -1;        // file: a second descriptor holding its sharing locks, when
-                           // `fd` cannot (see files.cpp); closed with it
+  bool refuses_reads = false;  // file: opened without read access (see files.cpp)
   bool inheritable = false;
   DIR* dir = nullptr;      // find: the listing and its pattern
   std::string pattern;

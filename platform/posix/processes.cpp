@@ -33,7 +33,6 @@ PfBool Posix_CloseHandle(PfHandle handle) {
   PosixHandle* h = AsPosix(handle);
   if (!h || h->kind == PosixKind::kFind) return 0;
   if (h->fd >= 0) close(h->fd);
-  if (h->lock_fd >= 0) close(h->lock_fd);
   delete h;
   return 1;
 }
