@@ -17,41 +17,20 @@ trap 'rm -rf "$work"' EXIT
 build/linux/fixtures/make-raw-image "$image" "$work/disc.bin" mode1
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$work/disc.cue"
 
-# run KIND: one conversion, timed by the shell's clock (microseconds), peak
-# memory by time(1); prints "us kilobytes".
+. scripts/bench/lib.sh
+# run KIND: one conversion into a fresh file, checked against full.iso.
 run() {
-  local kind=$1 start end cmd
+  local line
   rm -f "$work"/out*
-  case $kind in
-    halvorn) cmd=("$tool" convert "$work/disc.cue" "$work/out.iso") ;;
-    bchunk) cmd=(bchunk "$work/disc.bin" "$work/disc.cue" "$work/out") ;;
+  case $1 in
+    halvorn) line=$(timed "$tool" convert "$work/disc.cue" "$work/out.iso") ;;
+    bchunk) line=$(timed bchunk "$work/disc.bin" "$work/disc.cue" "$work/out") ;;
   esac
-  start=${EPOCHREALTIME/./}
-  /usr/bin/time -f '%M' -o "$work/time" "${cmd[@]}" </dev/null >/dev/null 2>"$work/err" ||
-    { echo "$kind failed: $(cat "$work/err")" >&2; exit 1; }
-  end=${EPOCHREALTIME/./}
-  cmp -s "$image" "$work"/out*.iso || { echo "$kind: output differs from full.iso" >&2; exit 1; }
-  echo "$((10#$end - 10#$start)) $(cat "$work/time")"
+  cmp -s "$image" "$work"/out*.iso || { echo "$1: output differs from full.iso" >&2; exit 1; }
+  echo "$line"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-
-kinds="bchunk halvorn"
-for kind in $kinds; do : > "$work/$kind.t"; : > "$work/$kind.m"; done
-run bchunk >/dev/null  # warm the page cache for both
-for i in $(seq 1 "$runs"); do
-  for kind in $kinds; do
-    read -r s kb < <(run "$kind")
-    echo "$s" >> "$work/$kind.t"
-    echo "$kb" >> "$work/$kind.m"
-  done
-done
+in_turns "$runs" bchunk halvorn
 echo "raw image: $(($(stat -c %s "$work/disc.bin") / 1048576)) MiB of 2352-byte sectors; $runs runs each"
-base=$(median < "$work/bchunk.t")
-for kind in $kinds; do
-  t=$(median < "$work/$kind.t")
-  m=$(sort -n "$work/$kind.m" | tail -n 1)
-  awk -v k="$kind" -v t="$t" -v b="$base" -v m="$m" \
-    'BEGIN {printf "%-8s median %7.1f ms  ratio to bchunk %5.2f  peak %5.1f MiB\n", k, t / 1000, t / b, m / 1024}'
-done
+report bchunk bchunk halvorn
 echo "target: halvorn-disc at most 1.30 times bchunk, peak memory a few MiB"
