@@ -78,3 +78,11 @@ bool CopyWide(char16_t* out, size_t limit, const char16_t* s) {
   out[n] = u'\0';
   return s[n] == u'\0';
 }
+
+bool SameText(const char16_t* a, const char16_t* b) {
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}

@@ -93,3 +93,6 @@ size_t FormatBounded(char16_t* out, size_t limit, WideFormat<std::type_identity_
 // A bounded copy (at most limit units and a terminator); false when the
 // source was cut.
 bool CopyWide(char16_t* out, size_t limit, const char16_t* s);
+
+// Exact equality of two terminated wide texts (switches, subcommands).
+bool SameText(const char16_t* a, const char16_t* b);

@@ -11,14 +11,6 @@ namespace {
 
 constexpr const WCHAR* kCaption = u"Halvorn Glint";
 
-bool SameText(const WCHAR* a, const WCHAR* b) {
-  while (*a && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
 }  // namespace
 
 LauncherOptions DefaultOptions() {

@@ -7,6 +7,7 @@
 #include "disc/reader.h"
 #include "disc/tree.h"
 #include "disc/verify.h"
+#include "launcher/format.h"
 #include "tools/halvorn_disc/convert.h"
 
 namespace {
@@ -109,14 +110,6 @@ void ExplainNotAnImage(const WCHAR* path, FILE* out) {
   }
   EndDamage(&damage);
   std::free(src);
-}
-
-bool SameText(const WCHAR* a, const WCHAR* b) {
-  while (*a && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
 }
 
 }  // namespace
