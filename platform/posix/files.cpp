@@ -49,23 +49,32 @@ constexpr off_t kLockBase = off_t{1} << 60;
 off_t HasByte(int kind) { return kLockBase + kind; }
 off_t DeniesByte(int kind) { return kLockBase + kKinds + kind; }
 
-struct flock OneByte(short type, off_t byte) {
+struct flock Bytes(short type, off_t first, off_t count) {
   struct flock l{};
   l.l_type = type;
   l.l_whence = SEEK_SET;
-  l.l_start = byte;
-  l.l_len = 1;
+  l.l_start = first;
+  l.l_len = count;
   return l;
 }
 
-bool LockedByOthers(int fd, off_t byte) {
-  struct flock l = OneByte(F_WRLCK, byte);
-  return fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
-}
-
-bool Hold(int fd, off_t byte) {
-  struct flock l = OneByte(F_RDLCK, byte);
-  return fcntl(fd, F_OFD_SETLK, &l) == 0;
+// Asks `command` of each run of neighbouring bytes marked in `bytes` (past
+// kLockBase): one call a run rather than one a byte, since opens are common.
+bool EachRun(int fd, int command, short type, const bool* bytes) {
+  for (off_t i = 0; i < 2 * kKinds;) {
+    off_t run = 0;
+    while (i + run < 2 * kKinds && bytes[i + run]) ++run;
+    if (run == 0) {
+      ++i;
+      continue;
+    }
+    struct flock l = Bytes(type, kLockBase + i, run);
+    if (fcntl(fd, command, &l) != 0) return false;
+    // A query finds any lock others hold in the run: every byte of it counts.
+    if (command == F_OFD_GETLK && l.l_type != F_UNLCK) return false;
+    i += run;
+  }
+  return true;
 }
 
 // Checks `access` and `share` against the file's other handles and takes the
@@ -76,15 +85,15 @@ bool TakeShare(int fd, uint32_t access, uint32_t share) {
                       (access & DELETE) != 0};
   bool shares[kKinds] = {(share & FILE_SHARE_READ) != 0, (share & FILE_SHARE_WRITE) != 0,
                          (share & FILE_SHARE_DELETE) != 0};
+  // What others must not hold, and what this handle holds itself.
+  bool refused[2 * kKinds], held[2 * kKinds];
   for (int kind = 0; kind < kKinds; ++kind) {
-    if (has[kind] && LockedByOthers(fd, DeniesByte(kind))) return false;
-    if (!shares[kind] && LockedByOthers(fd, HasByte(kind))) return false;
+    refused[HasByte(kind) - kLockBase] = !shares[kind];
+    refused[DeniesByte(kind) - kLockBase] = has[kind];
+    held[HasByte(kind) - kLockBase] = has[kind];
+    held[DeniesByte(kind) - kLockBase] = !shares[kind];
   }
-  for (int kind = 0; kind < kKinds; ++kind) {
-    if (has[kind] && !Hold(fd, HasByte(kind))) return false;
-    if (!shares[kind] && !Hold(fd, DeniesByte(kind))) return false;
-  }
-  return true;
+  return EachRun(fd, F_OFD_GETLK, F_WRLCK, refused) && EachRun(fd, F_OFD_SETLK, F_RDLCK, held);
 }
 
 }  // namespace
@@ -225,7 +234,8 @@ PfBool Posix_DeleteFileW(const PfChar* name) {
   if (!S_ISLNK(st.st_mode) && ReadOnlyMode(st.st_mode)) return 0;
   // A handle open without sharing deletion keeps the file.
   int fd = S_ISLNK(st.st_mode) ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  bool held = fd >= 0 && LockedByOthers(fd, DeniesByte(kDeleteKind));
+  struct flock l = Bytes(F_WRLCK, DeniesByte(kDeleteKind), 1);
+  bool held = fd >= 0 && fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
   if (fd >= 0) close(fd);
   return !held && unlink(path.c_str()) == 0;
 }

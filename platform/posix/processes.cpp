@@ -70,9 +70,6 @@ PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
   std::vector<std::string> args;
   for (size_t i = 0; i < count; ++i) args.push_back(PosixPath(words[i].c_str()));
   delete[] words;
-  struct stat st;
-  if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(program.c_str(), X_OK))
-    return 0;
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -101,6 +98,8 @@ PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
   // Nothing passes to the child but its standard handles.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid = 0;
+  // A program that is missing, not executable or not a program at all fails
+  // here: the spawn reports the child's exec error.
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return 0;
