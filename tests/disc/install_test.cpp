@@ -206,29 +206,35 @@ struct SetupTest : ::testing::Test {
 };
 
 // The whole picker flow: the explanation, the dialog, a wrong file and its
-// warning, a cancelled dialog (back to the explanation), then the right file.
+// warning, a cancelled dialog (back to the explanation), a copy failing
+// part-way (refused like a wrong image: "Nothing was installed." although
+// some files were), then the right file.
 TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   std::u16string wrong = Wide(TestImage("level1.iso"));
   std::u16string right = Wide(TestImage("full.iso"));
-  Fake().box_answers = {IDOK, IDOK, IDOK, IDOK};
-  Fake().dialog_answers = {wrong, std::nullopt, right};
+  Fake().fail_op = Op::CreateFileW;
+  Fake().fail_op_nth = 3 + 20;  // the log, two images, then the 20th file
+  Fake().box_answers = {IDOK, IDOK, IDOK, IDOK, IDOK, IDOK};
+  Fake().dialog_answers = {wrong, std::nullopt, right, right};
   EXPECT_TRUE(RunSetup(nullptr, kGameManifest));
   EXPECT_EQ(Fake().unscripted_boxes, 0);
   EXPECT_EQ(Fake().unscripted_dialogs, 0);
 
-  ASSERT_EQ(Fake().Boxes().size(), 4u);
-  for (int i : {0, 2, 3}) {
+  ASSERT_EQ(Fake().Boxes().size(), 6u);
+  for (int i : {0, 2, 3, 5}) {
     EXPECT_EQ(Fake().Boxes()[i].text, kExplain);
     EXPECT_EQ(Fake().Boxes()[i].type, MB_ICONINFORMATION | MB_OKCANCEL);
   }
-  EXPECT_EQ(Fake().Boxes()[1].text, kRefused);
-  EXPECT_EQ(Fake().Boxes()[1].type, MB_ICONWARNING);
+  for (int i : {1, 4}) {
+    EXPECT_EQ(Fake().Boxes()[i].text, kRefused);
+    EXPECT_EQ(Fake().Boxes()[i].type, MB_ICONWARNING);
+  }
   for (const FakeEvent& box : Fake().Boxes()) {
     EXPECT_EQ(box.caption, u"Halvorn Glint");
     EXPECT_FALSE(box.owner);
   }
 
-  ASSERT_EQ(Fake().Dialogs().size(), 3u);
+  ASSERT_EQ(Fake().Dialogs().size(), 4u);
   for (const FakeEvent& d : Fake().Dialogs()) {
     EXPECT_EQ(d.ofn.lStructSize, 152u);
     EXPECT_EQ(d.ofn.hwndOwner, nullptr);
@@ -243,46 +249,33 @@ TEST_F(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   EXPECT_EQ(folder.Log(), SetupLine() + "picked " + Utf8(wrong) +
                               "\r\nimage: GAMEDAT\\CAMPAIGN.DAT missing or another size\r\n" +
                               Utf8(wrong) + ": not the Morvath Saga's disc 1\r\npicked " +
-                              Utf8(right) + "\r\ninstalled 125 files from " + Utf8(right) +
-                              " into " + folder.data_text + ": done\r\nsetup done\r\n");
+                              Utf8(right) + "\r\ncan't write " + folder.data_text +
+                              "\\GAMEDAT\\MISSN10.MIS\r\ninstalled 19 files from " + Utf8(right) +
+                              " into " + folder.data_text + ": FAILED\r\npicked " + Utf8(right) +
+                              "\r\ninstalled 125 files from " + Utf8(right) + " into " +
+                              folder.data_text + ": done\r\nsetup done\r\n");
   EXPECT_TRUE(IsDataInstalled());
-  // Not quiet: the status window came and went during the copy.
-  ASSERT_EQ(Fake().Windows().size(), 2u);
-  EXPECT_EQ(Fake().Windows()[0].text, u"Installing Halvorn from your disc image...");
-  EXPECT_EQ(Fake().Windows()[1].kind, FakeEvent::kWindowGone);
+  // Not quiet: the status window came and went during each copy.
+  ASSERT_EQ(Fake().Windows().size(), 4u);
+  for (int i : {0, 2}) {
+    EXPECT_EQ(Fake().Windows()[i].text, u"Installing Halvorn from your disc image...");
+    EXPECT_EQ(Fake().Windows()[i + 1].kind, FakeEvent::kWindowGone);
+  }
+  EXPECT_EQ(OpenHandleReport(), "");
 }
 
-TEST_F(SetupTest, CancellingTheExplanationEndsSetup) {
+// Giving up at the explanation, or a setup from a file that is not there,
+// ends setup undone, the log closed.
+TEST_F(SetupTest, CancellingOrAMissingFileEndsSetup) {
   Fake().box_answers = {IDCANCEL};
   EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
   EXPECT_TRUE(Fake().Dialogs().empty());
-  EXPECT_EQ(LogAfterFailure(), SetupLine() + "setup not done\r\n");
-  EXPECT_FALSE(Exists(folder.root / "data"));
-  EXPECT_EQ(OpenHandleReport(), "");  // the log was closed
-}
-
-TEST_F(SetupTest, SetupFromAMissingFileAsksNothing) {
   std::u16string missing = Wide(folder.dir.path / "nowhere.iso");
   EXPECT_FALSE(RunSetup(missing.c_str(), kGameManifest));
-  EXPECT_TRUE(Fake().Boxes().empty());
-  EXPECT_EQ(LogAfterFailure(),
-            SetupLine() + "can't open " + Utf8(missing) + "\r\nsetup not done\r\n");
-}
-
-// A copy that fails part-way is refused like a wrong image ("Nothing was
-// installed." although some files were), and the choice is offered again.
-TEST_F(SetupTest, ACopyFailingPartWayWarnsAndOffersTheChoiceAgain) {
-  Fake().fail_op = Op::CreateFileW;
-  Fake().fail_op_nth = 2 + 20;  // the log, the image, then the 20th file
-  Fake().box_answers = {IDOK, IDOK, IDCANCEL};
-  Fake().dialog_answers = {Wide(TestImage("full.iso"))};
-  EXPECT_FALSE(RunSetup(nullptr, kGameManifest));
-  ASSERT_EQ(Fake().Boxes().size(), 3u);
-  EXPECT_EQ(Fake().Boxes()[1].text, kRefused);
-  EXPECT_EQ(Fake().Boxes()[2].text, kExplain);
-  std::string log = LogAfterFailure();
-  EXPECT_NE(log.find("\r\ninstalled 19 files from "), std::string::npos) << log;
-  EXPECT_NE(log.find(": FAILED\r\nsetup not done\r\n"), std::string::npos) << log;
+  EXPECT_EQ(Fake().Boxes().size(), 1u);  // the explanation only: nothing asked for the file
+  EXPECT_EQ(LogAfterFailure(), SetupLine() + "setup not done\r\n" + SetupLine() + "can't open " +
+                                   Utf8(missing) + "\r\nsetup not done\r\n");
+  EXPECT_FALSE(Exists(folder.root / "data"));
   EXPECT_EQ(OpenHandleReport(), "");
 }
 
