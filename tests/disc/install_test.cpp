@@ -37,7 +37,9 @@ struct VariantTest : InstallTest, ::testing::WithParamInterface<const char*> {};
 
 TEST_P(VariantTest, InstallsTheWholeFolderByteForByte) {
   fs::path image = TestImage(GetParam());
-  ASSERT_TRUE(Install(image, kSmallManifest));
+  // Rows found in each form: with and without ";1", empty, in the top folder.
+  ASSERT_TRUE(Install(image, {{u"GAMEDAT\\F05.DAT", 4985}, {u"GAMEDAT\\EMPTY.DAT", 0},
+                              {u"STREAMS\\INTRO.STR", 70001}, {u"HV1.EXE", 4321}}));
   EXPECT_EQ(TreeDifferences(SmallTree(), folder.data), "");
   EXPECT_EQ(folder.Log(), Installed(image, CountFiles(SmallTree()), "done"));
   EXPECT_TRUE(Fake().Windows().empty());  // quiet: no status window
