@@ -69,6 +69,7 @@ TEST_F(InstallTest, ARefusedRowIsLoggedAndWritesNothing) {
   };
   fs::path image = TestImage("level1.iso");
   for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.row);
     EXPECT_FALSE(Install(image, r.manifest));
     EXPECT_EQ(folder.Log(), "image: " + std::string(r.row) + " missing or another size\r\n" +
                                 Utf8(Wide(image)) + ": not the Morvath Saga's disc 1\r\n");

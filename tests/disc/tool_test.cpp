@@ -150,9 +150,6 @@ TEST(ConvertTest, DamagedSectorsAreNamedWithTheirFiles) {
 // What is not an image the launcher reads: verify says what it is (and what
 // to do) and fails, and convert writes nothing.
 TEST(ConvertTest, WhatCannotBeReadIsNamed) {
-  std::string synced(2352, '\0');  // sync pattern and MODE1, data all zero: no volume
-  synced.replace(1, 10, std::string(10, '\xff'));
-  synced[15] = 1;
   struct Case {
     const char* file;  // a folder when it ends in '/', absent when it has no bytes
     std::string bytes;
@@ -171,7 +168,7 @@ TEST(ConvertTest, WhatCannotBeReadIsNamed) {
       {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
       {"n.cue", "FILE missing.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
        "missing.bin, which cannot be opened"},
-      {"disc1.bin", [&] { std::string s; for (int i = 0; i < 20; ++i) s += synced; return s; }(),
+      {"disc1.bin", RawSectors(std::string(20 * 2048, '\0'), kMode1Raw),  // but no volume
        "a raw CD image (2352-byte MODE1 sectors"},
       {"copied/", "", ": a folder, not a disc image."},
       {"nothing.iso", "", ": no such file."},
