@@ -16,19 +16,16 @@ for image in "$@"; do
   isoinfo -l -i "$image" | awk '
     /^Directory listing of / { dir = substr($0, 22); sub(/^\//, "", dir); next }
     /\[ *[0-9]+ [0-9a-fA-F]+\]/ {
-      type = substr($1, 1, 1) == "d" ? "d" : "f"
-      size = $5
-      rest = $0
-      sub(/^.*\[ */, "", rest)
-      split(rest, parts, / +/)
-      extent = parts[1]
-      name = rest
-      sub(/^[0-9]+ [0-9a-fA-F]+\]  /, "", name)
+      extent = $0
+      sub(/^.*\[ */, "", extent)
+      sub(/ .*$/, "", extent)
+      name = $0
+      sub(/^.*\] +/, "", name)
       sub(/ $/, "", name)
       if (name == "." || name == "..") next
       sub(/;.*$/, "", name)
       sub(/\.$/, "", name)
-      printf "%s\t%s\t%s\t%s%s\n", type, extent, size, dir, name
+      printf "%s\t%s\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", extent, $5, dir, name
     }' | sort > "$tmp/theirs"
   if cmp -s "$tmp/ours" "$tmp/theirs"; then
     echo "same: $image ($(wc -l < "$tmp/ours") records)"

@@ -25,7 +25,7 @@ cp scripts/demo/install_ships.py "$root/tools/install_ships.py"
 if [ ! -s "$image" ]; then
   echo "== making a disc image that matches the manifest (placeholder contents)"
   build/linux/halvorn-disc manifest > "$demo/manifest.tsv"
-  python3 scripts/make-disc-image.py "$demo/manifest.tsv" "$image" --extra
+  scripts/make-test-images.sh --game "$demo/manifest.tsv" "$image"
 fi
 export HV_STANDIN_RECORD="$root/game-started.txt"
 

@@ -1,72 +1,86 @@
 #!/bin/sh
-# Builds the disc images the tests read, with xorriso, into OUT:
-#   level1.iso          ISO level 1, version suffixes ";1", no extensions
-#   level2-nover.iso    ISO level 2 without version suffixes
-#   level3-joliet-rr.iso ISO level 3 with Joliet and Rock Ridge
-#   full.iso            the whole game folder as the manifest lists it
-# and the trees they were made from (trees/small, trees/full), which the tests
-# compare extracted files against. Contents are a cheap repeated pattern.
-# Usage: make-test-images.sh OUT MANIFEST_CPP
+# The one script that makes disc images (with xorriso):
+#   make-test-images.sh OUT MANIFEST        the tests' images, into OUT:
+#     level1.iso (ISO level 1, ";1" suffixes), level2-nover.iso (level 2, no
+#     suffixes), level3-joliet-rr.iso (level 3, Joliet and Rock Ridge) of a
+#     small tree, and full.iso of every manifest row; the trees they were made
+#     from (trees/small, trees/full) are kept for comparing extracted files;
+#     near.iso, full.iso but for three rows (FONT2.FNT a byte longer,
+#     MISSN03.MIS missing, INTRO.STR a folder); copy.iso, HV1 holding A.DAT
+#     (5 bytes), B.DAT (3 MiB + 7) and C.DAT (empty)
+#   make-test-images.sh --game MANIFEST IMAGE   one image the launcher accepts
+#   make-test-images.sh --iso IMAGE TREE [XORRISO OPTION...]
+# MANIFEST is disc/manifest.cpp or what `halvorn-disc manifest` prints.
+# Contents are each file's own name, repeated: cheap, and no two files alike.
 set -eu
-out=$1
-manifest=$2
 
-rm -rf "$out"
-mkdir -p "$out/trees"
-
-# fill FILE SIZE: SIZE bytes of the file's own name, repeated.
 fill() {
   mkdir -p "$(dirname "$1")"
   yes "$1" | head -c "$2" > "$1"
 }
 
-small=$out/trees/small
-cd "$out/trees"
-mkdir -p small && cd small
+iso() {
+  image=$1 tree=$2
+  shift 2
+  xorriso -as mkisofs -quiet "$@" -V HV1_DISC1 -o "$image" "$tree" 2>"$image.log" ||
+    { cat "$image.log" >&2; exit 1; }
+  rm -f "$image.log"
+}
+
+# TREE/HV1 holding every manifest row at its size, and a file no row lists.
+game_tree() {
+  case $2 in
+    *.cpp) sed -n 's/^ *{u"\([^"]*\)", \([0-9'"'"']*\)},.*$/\1 \2/p' "$2" | tr -d "'" ;;
+    *) tr '\t' ' ' < "$2" ;;
+  esac | (
+    mkdir -p "$1" && cd "$1"
+    while read -r path size; do fill "HV1/$(printf %s "$path" | tr -s '\\' /)" "$size"; done
+    rows=$(find HV1 -type f | wc -l)
+    [ "$rows" -eq 124 ] || { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
+    fill HV1/README.TXT 1234
+  )
+}
+
+case $1 in
+  --iso) shift; iso "$@"; exit 0 ;;
+  --game)
+    tmp=$(mktemp -d)
+    trap 'rm -rf "$tmp"' EXIT
+    game_tree "$tmp" "$2"
+    iso "$3" "$tmp" -iso-level 2 -J -R
+    exit 0 ;;
+esac
+
+out=$1
+rm -rf "$out"
+mkdir -p "$out/trees/small"
+cd "$out/trees/small"
 fill HV1/HV1.EXE 4321
-i=1
-while [ $i -le 22 ]; do
-  fill "HV1/GAMEDAT/F$(printf %02d $i).DAT" $((i * 997))
-  i=$((i + 1))
-done
+for i in $(seq 1 22); do fill "HV1/GAMEDAT/F$(printf %02d "$i").DAT" $((i * 997)); done
 : > HV1/GAMEDAT/EMPTY.DAT
 fill HV1/GAMEDAT/ONEMEG.DAT 1048576
 fill HV1/GAMEDAT/ONEMEGP1.DAT 1048577
 fill HV1/STREAMS/INTRO.STR 70001
 # Enough records to fill several directory sectors.
-i=1
-while [ $i -le 150 ]; do
-  fill "HV1/MANY/M$(printf %03d $i).DAT" $((i * 3))
-  i=$((i + 1))
-done
+for i in $(seq 1 150); do fill "HV1/MANY/M$(printf %03d "$i").DAT" $((i * 3)); done
 fill HV1/D1/D2/D3/D4/D5/D6/LEAF.TXT 77
 mkdir -p HV1/EMPTYDIR
 fill README.TXT 100
-
-mk() {
-  name=$1
-  shift
-  xorriso -as mkisofs -quiet "$@" -V HV1_DISC1 -o "$out/$name" "$small" 2>"$out/xorriso.log" ||
-    { cat "$out/xorriso.log" >&2; exit 1; }
-}
-mk level1.iso -iso-level 1
-mk level2-nover.iso -iso-level 2 -N
-mk level3-joliet-rr.iso -iso-level 3 -J -R
-
-# The full-size image: every manifest row, plus a file the manifest does not list.
-cd "$out/trees"
-mkdir -p full && cd full
-sed -n 's/^ *{u"\([^"]*\)", \([0-9'"'"']*\)},.*$/\1 \2/p' "$manifest" | tr -d "'" |
-  while read -r path size; do
-    fill "HV1/$(printf %s "$path" | sed 's/\\\\/\//g')" "$size"
-  done
-rows=$(find HV1 -type f | wc -l)
-if [ "$rows" -ne 124 ]; then
-  echo "make-test-images: expected 124 manifest files, made $rows" >&2
-  exit 1
-fi
-fill HV1/README.TXT 1234
-xorriso -as mkisofs -quiet -iso-level 2 -J -R -V HV1_DISC1 -o "$out/full.iso" "$out/trees/full" \
-  2>"$out/xorriso.log" || { cat "$out/xorriso.log" >&2; exit 1; }
-
+iso "$out/level1.iso" "$out/trees/small" -iso-level 1
+iso "$out/level2-nover.iso" "$out/trees/small" -iso-level 2 -N
+iso "$out/level3-joliet-rr.iso" "$out/trees/small" -iso-level 3 -J -R
+game_tree "$out/trees/full" "$2"
+iso "$out/full.iso" "$out/trees/full" -iso-level 2 -J -R
+cp -al "$out/trees/full" "$out/trees/near"
+cd "$out/trees/near/HV1"
+rm GAMEDAT/FONT2.FNT GAMEDAT/MISSN03.MIS STREAMS/INTRO.STR
+fill GAMEDAT/FONT2.FNT 11503
+mkdir STREAMS/INTRO.STR
+iso "$out/near.iso" "$out/trees/near" -iso-level 2
+mkdir -p "$out/trees/copy/HV1"
+cd "$out/trees/copy/HV1"
+printf aaaaa > A.DAT
+fill B.DAT $((3 * 1048576 + 7))
+: > C.DAT
+iso "$out/copy.iso" "$out/trees/copy" -iso-level 1
 touch "$out/stamp"

@@ -1,34 +1,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
-#include "disc/manifest.h"
 #include "tests/support/disc_images.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/iso_builder.h"
+#include "tests/support/raw_image.h"
+#include "tools/halvorn_disc/convert.h"
 #include "tools/halvorn_disc/disc_tool.h"
 
 namespace {
 
-struct ToolRun {
-  int code;
-  std::string out;
-};
-
-std::string Drain(FILE* file) {
+// What `run` writes to the stream it is given.
+std::string Output(const std::function<void(FILE*)>& run) {
+  FILE* out = std::tmpfile();
+  run(out);
   std::string text;
-  std::rewind(file);
-  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-  std::fclose(file);
+  std::rewind(out);
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
   return text;
 }
 
-ToolRun Verify(const fs::path& image) {
-  FILE* out = std::tmpfile();
-  int code = VerifyDiscImage(Wide(image).c_str(), out);
-  return {code, Drain(out)};
-}
-
+// Lines of `text` starting with `start`.
 size_t Lines(const std::string& text, const std::string& start) {
   size_t n = 0;
   for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
@@ -36,6 +32,231 @@ size_t Lines(const std::string& text, const std::string& start) {
     if (text.find('\n', at) == std::string::npos) break;
   }
   return n;
+}
+
+fs::path Put(const fs::path& p, const std::string& bytes) {
+  WriteFileBytes(p, bytes);
+  return p;
+}
+
+// A count of sectors as a cue sheet writes it, "mm:ss:ff".
+std::string Msf(uint64_t frames) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", unsigned(frames / 4500),
+                unsigned(frames / 75 % 60), unsigned(frames % 75));
+  return text;
+}
+
+// A form the tool converts, made from an ISO image: its sectors in `layout`
+// after `pregap` sectors, in `file`; in an .nrg when `nrg` is 1 + (v2 ? 1 : 0)
+// + (DAO ? 2 : 0); named by disc.cue when `cue` is given. A cue sheet may
+// name t2.bin, an audio track; "@" in it stands for where track 1 ends, the
+// second one 150 sectors later, with audio in the same file from there.
+struct Form {
+  const char* file;
+  SectorLayout layout;
+  uint32_t pregap = 0;
+  const char* cue = nullptr;
+  int nrg = 0;
+};
+
+const Form kForms[] = {
+    {"disc.iso", kPlainLayout},
+    {"disc.bin", kMode1Raw},
+    {"disc.img", kMode2Raw},
+    {"disc.mdf", kMode1Sub},
+    {"disc", kMode2Sub},
+    {"all tracks.bin", kMode1Raw, 0,
+     "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n"
+     "  TRACK 02 AUDIO\r\n    INDEX 00 @\r\n    INDEX 01 @\r\n"},
+    {"t1.bin", kMode2Raw, 2,
+     "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n  INDEX 01 00:00:02\n"
+     "FILE t2.bin BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n"},
+    {"d.iso", kPlainLayout, 0, "FILE \"d.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"},
+    {"disc.nrg", kMode1Raw, 150, nullptr, 4},  // v2 DAOX
+    {"disc.nrg", kPlainLayout, 3, nullptr, 3},  // v1 DAOI
+    {"disc.nrg", kMode2Raw, 1, nullptr, 2},  // v2 ETN2
+    {"disc.nrg", kPlainLayout, 2, nullptr, 1},  // v1 ETNF
+};
+
+// Lays out `form` of `iso` in `dir`; gives the file to convert.
+fs::path Make(const Form& form, const std::string& iso, const fs::path& dir) {
+  std::string sectors = RawSectors(iso, form.layout, form.pregap);
+  if (form.nrg != 0) {
+    sectors = NrgImage(sectors, form.pregap * form.layout.size, form.layout.size, form.nrg % 2 == 0,
+                       form.nrg > 2);
+  }
+  if (form.cue == nullptr) return Put(dir / form.file, sectors);
+  std::string cue = form.cue;
+  uint64_t end = iso.size() / kUserDataSize;
+  if (cue.find('@') != std::string::npos) sectors += std::string(300 * kRawSectorSize, '\x5A');
+  for (size_t at; (at = cue.find('@')) != std::string::npos; end += 150) cue.replace(at, 1, Msf(end));
+  Put(dir / form.file, sectors);
+  Put(dir / "t2.bin", std::string(20 * kRawSectorSize, '\x5A'));
+  return Put(dir / "disc.cue", cue);
+}
+
+TEST(ConvertTest, EdcIsTheDiscCrc) {
+  EXPECT_EQ(ComputeEdc(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x6EC2EDC4u);
+}
+
+// Each form converts to the image it was made from, and verify names the
+// command that does it.
+TEST(ConvertTest, EveryFormConvertsToTheOriginalImage) {
+  std::string iso = ReadFileBytes(TestImage("level1.iso"));
+  for (const Form& form : kForms) {
+    SCOPED_TRACE(std::string(form.file) + " " + std::to_string(form.nrg));
+    TempDir dir;
+    fs::path in = Make(form, iso, dir.path);
+    int code = -1;
+    std::string said = Output([&](FILE* out) {
+      code = ConvertCommand(Wide(in).c_str(), Wide(dir.path / "out.iso").c_str(), out);
+    });
+    EXPECT_EQ(code, 0) << said;
+    EXPECT_TRUE(ReadFileBytes(dir.path / "out.iso") == iso) << said;
+    EXPECT_FALSE(Exists(dir.path / "out.iso.partial"));
+    if (std::string(form.file) == "disc.iso") continue;  // an image the launcher reads
+    said = Output([&](FILE* out) { VerifyDiscImage(Wide(in).c_str(), out); });
+    EXPECT_NE(said.find("halvorn-disc convert \"" + Utf8(Wide(in)) + "\" \""), std::string::npos)
+        << said;
+  }
+}
+
+TEST(ConvertTest, DamagedSectorsAreNamedWithTheirFiles) {
+  TempDir dir;
+  std::string iso = ReadFileBytes(TestImage("level1.iso"));
+  // F05.DAT (4985 bytes, three blocks) as the listing gives it.
+  std::string listing =
+      Output([&](FILE* out) { ListDiscImage(Wide(TestImage("level1.iso")).c_str(), out, out); });
+  size_t at = listing.find("/F05.DAT");
+  ASSERT_NE(at, std::string::npos);
+  int64_t extent = std::stoll(listing.substr(listing.rfind("f\t", at) + 2));
+  std::u16string bin = Wide(Put(dir.path / "d.bin", RawSectors(iso, kMode2Sub, 0, extent + 2)));
+  int codes[2] = {};
+  std::string said[2] = {
+      Output([&](FILE* out) { codes[0] = VerifyDiscImage(bin.c_str(), out); }),
+      Output([&](FILE* out) {
+        codes[1] = ConvertCommand(bin.c_str(), Wide(dir.path / "d.iso").c_str(), out);
+      })};
+  for (int i : {0, 1}) {
+    EXPECT_EQ(codes[i], 1);
+    EXPECT_NE(said[i].find("HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\n"), std::string::npos) << said[i];
+    EXPECT_EQ(said[i].find("in no file"), std::string::npos) << said[i];
+    EXPECT_NE(said[i].find("Clean the disc and read it again"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(dir.path / "d.iso").size(), iso.size());  // written all the same
+}
+
+// What is not an image the launcher reads: verify says what it is (and what
+// to do) and fails, and convert writes nothing.
+TEST(ConvertTest, WhatCannotBeReadIsNamed) {
+  struct Case {
+    const char* file;  // a folder when it ends in '/', absent when it has no bytes
+    std::string bytes;
+    const char* said;  // '@' stands for the case's folder
+  } cases[] = {
+      {"x.chd", "MComprHD" + std::string(120, '\0'),
+       "chdman extractcd -i \"@x.chd\" -o \"@x.cue\""},
+      {"u.img",
+       std::string(0x8001, '\0') + "BEA01" + std::string(2042, '\0') + "\x02NSR02" +
+           std::string(40000, '\0'),
+       "UDF-only"},
+      {"z.iso", "PK\x03\x04" + std::string(40000, '\0'), "ZIP archive"},
+      {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
+      {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + std::string(40000, '\0'),
+       "not a data sector (mode byte 0)"},
+      {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
+      {"n.cue", "FILE missing.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
+       "missing.bin, which cannot be opened"},
+      {"disc1.bin", RawSectors(std::string(20 * 2048, '\0'), kMode1Raw),  // but no volume
+       "a raw CD image (2352-byte MODE1 sectors"},
+      {"copied/", "", ": a folder, not a disc image."},
+      {"nothing.iso", "", ": no such file."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    TempDir dir;
+    fs::path in = dir.path / c.file;
+    if (in.filename().empty()) fs::create_directories(in / "HV1");
+    if (!c.bytes.empty()) Put(in, c.bytes);
+    std::string expected = c.said;
+    for (size_t at; (at = expected.find('@')) != std::string::npos;)
+      expected.replace(at, 1, Utf8(Wide(dir.path / "")));
+    int code = 0;
+    std::string said = Output([&](FILE* out) { code = VerifyDiscImage(Wide(in).c_str(), out); });
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(said.find(expected), std::string::npos) << said;
+    said = Output([&](FILE* out) {
+      code = ConvertCommand(Wide(in).c_str(), Wide(dir.path / "o.iso").c_str(), out);
+    });
+    EXPECT_EQ(code, 1) << said;
+    EXPECT_FALSE(Exists(dir.path / "o.iso"));
+  }
+}
+
+// Whichever platform call fails, the target is the whole image or absent,
+// no temporary file stays (unless deleting it was what failed) and nothing
+// is left open; an existing target is never replaced.
+TEST(ConvertTest, AFailedCallLeavesNoHalfImage) {
+  TempDir dir;
+  std::string iso = ReadFileBytes(TestImage("level1.iso"));
+  std::u16string in = Wide(Put(dir.path / "d.bin", RawSectors(iso, kMode1Raw)));
+  std::u16string target = Wide(dir.path / "d.iso");
+  int calls = 0;
+  FILE* sink = std::tmpfile();  // what the conversion says is not looked at here
+  {
+    ScopedFake tp;
+    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kWritten);
+    calls = tp->total_calls;
+    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);  // exists
+    EXPECT_TRUE(ReadFileBytes(dir.path / "d.iso") == iso);
+  }
+  for (int nth = 1; nth <= calls; ++nth) {
+    fs::remove(dir.path / "d.iso");
+    fs::remove(dir.path / "d.iso.partial");
+    ScopedFake tp;
+    tp->fail_nth = nth;
+    ConvertResult result = ConvertImage(in.c_str(), target.c_str(), sink);
+    SCOPED_TRACE(PlatformOpName(tp->faulted_op));
+    if (Exists(dir.path / "d.iso")) {
+      EXPECT_TRUE(ReadFileBytes(dir.path / "d.iso") == iso);
+    } else {
+      EXPECT_EQ(result, ConvertResult::kFailed);
+    }
+    EXPECT_TRUE(!Exists(dir.path / "d.iso.partial") || tp->faulted_op == Op::DeleteFileW);
+    EXPECT_EQ(OpenHandleReport(), "");
+  }
+  std::fclose(sink);
+}
+
+// What Windows passes for a file dropped on the program: the image converted
+// beside it, under a new name when that one is taken, then verified.
+TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
+  TempDir dir;
+  std::string iso = ReadFileBytes(TestImage("full.iso"));
+  fs::path bin = Put(dir.path / "disc1.bin", RawSectors(iso, kMode1Raw));
+  std::string said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 0); });
+  std::string last = "Halvorn Glint can install from " + Utf8(Wide(dir.path / "disc1.iso")) + ".\n";
+  EXPECT_EQ(said.substr(said.size() - std::min(said.size(), last.size())), last) << said;
+  EXPECT_TRUE(ReadFileBytes(dir.path / "disc1.iso") == iso);
+  Put(bin, RawSectors(ReadFileBytes(TestImage("level1.iso")), kMode1Raw));
+  said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 1); });
+  EXPECT_TRUE(Exists(dir.path / "disc1 (2).iso"));
+  EXPECT_NE(said.find("Halvorn Glint can't install from " + Utf8(Wide(dir.path / "disc1 (2).iso")) +
+                      ": "),
+            std::string::npos)
+      << said;
+}
+
+// The rename that ends a conversion never replaces a file unless asked to.
+TEST(ConvertTest, MoveKeepsAnExistingTarget) {
+  TempDir dir;
+  std::u16string a = Wide(Put(dir.path / "a", "new")), b = Wide(Put(dir.path / "b", "old"));
+  EXPECT_FALSE(MoveFileExW(a.c_str(), b.c_str(), 0));
+  EXPECT_EQ(ReadFileBytes(dir.path / "b"), "old");
+  EXPECT_TRUE(MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ReadFileBytes(dir.path / "b"), "new");
+  EXPECT_FALSE(Exists(dir.path / "a"));
 }
 
 // 64 levels, each folder naming the next one twice: followed once, the list
@@ -55,95 +276,42 @@ TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
   uint32_t root = ReserveIsoBlocks(image, 1);
   SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {IsoRecord("L", levels[0], 2048, true)}));
   SaveIsoImage(image, dir.path / "shared.iso");
-  FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
-  int code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err);
-  std::string listed = Drain(out);
-  std::string refused = Drain(err);
+  int code = -1;
+  std::string refused;
+  std::string listed = Output([&](FILE* out) {
+    refused = Output([&](FILE* err) { code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err); });
+  });
   EXPECT_EQ(code, 0) << refused;  // nothing lost: B's records are A's
   EXPECT_EQ(Lines(listed, "d\t"), 1u + 2 * 63);
   EXPECT_EQ(Lines(refused, "L/A/"), 62u);  // every B below the first level
   EXPECT_EQ(Lines(refused, "L/B: not followed: its extent was listed before"), 1u) << refused;
 }
 
-TEST(DiscToolTest, VerifyAcceptsTheFullImage) {
-  ToolRun run = Verify(TestImage("full.iso"));
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "124 of 124 files present with their sizes: the launcher accepts this image.\n");
-}
-
-// Every failing row is named, not only the first. Verification reads only
-// directory records, so one tiny image can carry all 124 rows.
+// Every failing row is named, not only the first, and the count closes.
 TEST(DiscToolTest, VerifyNamesEveryRowThatFails) {
-  TempDir dir;
-  IsoImage image = NewIsoImage();
-  uint32_t data = AddIsoFile(image, "x");
-  std::vector<std::string> gamedat, streams, top;
-  for (const ManifestEntry& row : kDiscManifest) {
-    std::string path = Utf8(row.path);
-    size_t slash = path.find('\\');
-    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    uint32_t size = row.size;
-    if (name == "FONT2.FNT") size += 1;                   // one byte off
-    if (name == "MISSN03.MIS") continue;                  // missing
-    bool dir_record = name == "INTRO.STR";                // a folder by that name
-    std::string record = IsoRecord(name + (dir_record ? "" : ";1"), data, size, dir_record);
-    (slash == std::string::npos ? top : path.rfind("GAMEDAT", 0) == 0 ? gamedat : streams)
-        .push_back(record);
+  struct Case {
+    fs::path image;
+    int code;
+    std::vector<std::pair<std::string, size_t>> lines;  // start -> how many
+  } cases[] = {
+      {TestImage("full.iso"), 0,
+       {{"124 of 124 files present with their sizes: the launcher accepts this image.\n", 1}}},
+      {TestImage("near.iso"), 1,  // three rows wrong, each its own way
+       {{"size\tGAMEDAT\\FONT2.FNT\t11503 bytes on the disc, 11502 expected\n", 1},
+        {"missing\tGAMEDAT\\MISSN03.MIS\n", 1}, {"folder\tSTREAMS\\INTRO.STR\t", 1},
+        {"size\t", 1}, {"missing\t", 1}, {"folder\t", 1},
+        {"121 of 124 files present with their sizes: the launcher refuses this image.\n", 1}}},
+      {TestImage("level1.iso"), 1,  // an image, but not disc 1
+       {{"missing\t", 122}, {"size\tSTREAMS\\INTRO.STR\t70001 bytes on the disc", 1},
+        {"size\tHV1.EXE\t4321 bytes on the disc, 1437184 expected\n", 1}}},
+  };
+  for (const Case& c : cases) {
+    int code = -1;
+    std::string said = Output([&](FILE* out) { code = VerifyDiscImage(Wide(c.image).c_str(), out); });
+    EXPECT_EQ(code, c.code) << said;
+    if (c.code == 0) EXPECT_EQ(said, c.lines[0].first);  // and nothing else
+    for (const auto& [start, n] : c.lines) EXPECT_EQ(Lines(said, start), n) << start << said;
   }
-  uint32_t root = ReserveIsoBlocks(image, 1);
-  uint32_t hv1 = ReserveIsoBlocks(image, 1);
-  uint32_t g = ReserveIsoBlocks(image, IsoDirectorySectors(gamedat));
-  uint32_t s = ReserveIsoBlocks(image, 1);
-  uint32_t g_size = PutIsoDirectory(image, g, hv1, gamedat);
-  uint32_t s_size = PutIsoDirectory(image, s, hv1, streams);
-  top.push_back(IsoRecord("GAMEDAT", g, g_size, true));
-  top.push_back(IsoRecord("STREAMS", s, s_size, true));
-  uint32_t hv1_size = PutIsoDirectory(image, hv1, root, top);
-  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, hv1_size, true)}));
-  SaveIsoImage(image, dir.path / "near.iso");
-
-  ToolRun run = Verify(dir.path / "near.iso");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(Lines(run.out, "size\tGAMEDAT\\FONT2.FNT\t11503 bytes on the disc, 11502 expected\n"), 1u)
-      << run.out;
-  EXPECT_EQ(Lines(run.out, "missing\tGAMEDAT\\MISSN03.MIS\n"), 1u) << run.out;
-  EXPECT_EQ(Lines(run.out, "folder\tSTREAMS\\INTRO.STR\t"), 1u) << run.out;
-  EXPECT_EQ(Lines(run.out, "size\t") + Lines(run.out, "missing\t") + Lines(run.out, "folder\t"),
-            3u)
-      << run.out;
-  EXPECT_NE(run.out.find("121 of 124 files present with their sizes: the launcher refuses this "
-                         "image.\n"),
-            std::string::npos)
-      << run.out;
-}
-
-TEST(DiscToolTest, VerifySaysWhatTheWrongThingIs) {
-  TempDir dir;
-  // A raw image: 2352-byte sectors, each starting with the sync pattern.
-  std::string sector(2352, '\0');
-  sector.replace(1, 10, std::string(10, '\xff'));
-  sector[15] = 1;  // MODE1
-  std::string raw;
-  for (int i = 0; i < 20; ++i) raw += sector;
-  WriteFileBytes(dir.path / "disc1.bin", raw);
-  ToolRun run = Verify(dir.path / "disc1.bin");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.out.find("a raw CD image (2352-byte MODE1 sectors"), std::string::npos) << run.out;
-
-  fs::create_directories(dir.path / "copied" / "HV1");
-  run = Verify(dir.path / "copied");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.out.find(": a folder, not a disc image."), std::string::npos) << run.out;
-
-  run = Verify(TestImage("level1.iso"));  // an image, but not disc 1
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(Lines(run.out, "missing\t"), 122u) << run.out;
-  EXPECT_EQ(Lines(run.out, "size\tSTREAMS\\INTRO.STR\t70001 bytes on the disc"), 1u);
-  EXPECT_EQ(Lines(run.out, "size\tHV1.EXE\t4321 bytes on the disc, 1437184 expected\n"), 1u);
-  run = Verify(dir.path / "nothing.iso");
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.out.find(": no such file."), std::string::npos) << run.out;
 }
 
 }  // namespace

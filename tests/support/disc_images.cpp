@@ -10,20 +10,6 @@ fs::path TestImage(const std::string& name) { return BuildDir() / "test-images" 
 fs::path SmallTree() { return BuildDir() / "test-images" / "trees" / "small" / "HV1"; }
 fs::path FullTree() { return BuildDir() / "test-images" / "trees" / "full" / "HV1"; }
 
-const std::vector<ManifestEntry> kSmallManifest = [] {
-  static std::u16string names[22];
-  std::vector<ManifestEntry> rows;
-  for (int i = 1; i <= 22; ++i) {
-    names[i - 1] = u"GAMEDAT\\F" + std::u16string(i < 10 ? u"0" : u"") +
-                   fs::path(std::to_string(i)).u16string() + u".DAT";
-    rows.push_back({names[i - 1].c_str(), static_cast<uint32_t>(i * 997)});
-  }
-  rows.push_back({u"GAMEDAT\\EMPTY.DAT", 0});
-  rows.push_back({u"STREAMS\\INTRO.STR", 70001});
-  rows.push_back({u"HV1.EXE", 4321});
-  return rows;
-}();
-
 std::string Utf8(const std::u16string& wide) {
   std::u8string u8 = fs::path(wide).u8string();
   return std::string(u8.begin(), u8.end());

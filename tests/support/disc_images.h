@@ -1,6 +1,6 @@
-// What the disc tests share: the images the build made with xorriso, the
-// manifest of the small ones, a release folder to install into, and a
-// comparison of installed trees against their sources.
+// What the disc tests share: the images the build made with xorriso, a
+// release folder to install into, and a comparison of installed trees
+// against their sources.
 #pragma once
 
 #include <string>
@@ -13,9 +13,6 @@
 fs::path TestImage(const std::string& name);
 fs::path SmallTree();  // .../trees/small/HV1
 fs::path FullTree();   // .../trees/full/HV1
-
-// The rows the small images (level1, level2-nover, level3-joliet-rr) pass.
-extern const std::vector<ManifestEntry> kSmallManifest;
 
 std::string Utf8(const std::u16string& wide);
 

@@ -1,6 +1,7 @@
 #include "tests/support/iso_builder.h"
 
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -23,16 +24,13 @@ void PutIsoBytes(IsoImage& image, uint64_t offset, const std::string& bytes) {
 IsoImage NewIsoImage() {
   IsoImage image;
   image.bytes.assign(18 * kSector, '\0');
-  std::string pvd(kSector, '\0');
-  pvd[0] = 1;
-  pvd.replace(1, 5, "CD001");
-  pvd[6] = 1;
-  std::string terminator(kSector, '\0');
-  terminator[0] = static_cast<char>(0xFF);
-  terminator.replace(1, 5, "CD001");
-  terminator[6] = 1;
-  PutIsoBytes(image, 16 * kSector, pvd);
-  PutIsoBytes(image, 17 * kSector, terminator);
+  for (auto [block, type] : {std::pair{16, 1}, std::pair{17, 0xFF}}) {  // primary, terminator
+    std::string descriptor(kSector, '\0');
+    descriptor[0] = static_cast<char>(type);
+    descriptor.replace(1, 5, "CD001");
+    descriptor[6] = 1;
+    PutIsoBytes(image, block * kSector, descriptor);
+  }
   image.next_block = 18;
   return image;
 }
@@ -52,8 +50,7 @@ std::string IsoRawRecord(uint8_t length, uint8_t id_length, const std::string& i
   r[31] = 1;
   r[32] = static_cast<char>(id_length);
   r += id;
-  r.resize(length < 33 ? 33 : length, '\0');
-  if (length < 33) r.resize(length);
+  r.resize(length, '\0');  // padded, or cut inside the fixed part
   return r;
 }
 
