@@ -14,8 +14,11 @@ void OpenSetupLog() {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The handle goes back to invalid so that nothing can write through a closed
+// (or, later, reused) handle, and a second close does nothing.
 void CloseSetupLog() {
   if (g_setup_log != INVALID_HANDLE_VALUE) CloseHandle(g_setup_log);
+  g_setup_log = INVALID_HANDLE_VALUE;
 }
 
 void LogText(const WCHAR* text) {
