@@ -11,6 +11,9 @@
 #include "tests/support/iso_builder.h"
 #include "tests/support/process.h"
 
+// Found by argument-dependent lookup: a test's name, not its bytes, in messages.
+void PrintTo(const HostileImage& h, std::ostream* os) { *os << h.name; }
+
 namespace {
 
 // Images no mastering program writes, made to step outside the data
@@ -36,8 +39,6 @@ struct HostileTest : ::testing::TestWithParam<HostileImage> {
     return entries;
   }
 };
-
-void PrintTo(const HostileImage& h, std::ostream* os) { *os << h.name; }
 
 TEST_P(HostileTest, HasItsOutcome) {
   const HostileImage& h = GetParam();

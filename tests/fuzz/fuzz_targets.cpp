@@ -3,6 +3,7 @@
 // the fuzzer's own (-timeout, ASan, UBSan).
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,8 +38,7 @@ const WCHAR kImagePath[] = u"C:\\images\\disc.iso";
 
 struct WalkCheck {
   uint32_t visits = 0;
-  bool hv1_seen = false;  // and the first record named HV1 in any case:
-  DiscEntry hv1{};
+  std::optional<DiscEntry> hv1;  // the first record named HV1 in any case
 };
 
 int Visit(const char* name, const DiscEntry& entry, void* context) {
@@ -49,10 +49,7 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
   ++check->visits;
   // 'H' and 'h' differ only in the 0x20 bit, as do 'V' and 'v'.
   bool hv1 = (name[0] | 0x20) == 'h' && (name[1] | 0x20) == 'v' && std::strcmp(name + 2, "1") == 0;
-  if (hv1 && !check->hv1_seen) {
-    check->hv1_seen = true;
-    check->hv1 = entry;
-  }
+  if (hv1 && !check->hv1) check->hv1 = entry;
   return 1;
 }
 
@@ -71,10 +68,10 @@ void WalkImage(HANDLE image) {
              check.visits, root.size);
 
   bool resolved = ResolveDiscPath(image, root, u"HV1", &hv1);
-  FUZZ_CHECK(resolved == (walked && check.hv1_seen), "HV1 resolved %d, seen by the walk %d",
-             resolved, walked && check.hv1_seen);
+  FUZZ_CHECK(resolved == (walked && check.hv1), "HV1 resolved %d, seen by the walk %d", resolved,
+             walked && check.hv1);
   if (resolved) {
-    FUZZ_CHECK(SameEntry(hv1, check.hv1), "HV1 resolved to another record than the walk's");
+    FUZZ_CHECK(SameEntry(hv1, *check.hv1), "HV1 resolved to another record than the walk's");
     FUZZ_CHECK(ResolveDiscPath(image, root, u"hv1", &other) && SameEntry(other, hv1),
                "lower-case hv1 resolves differently");
     FUZZ_CHECK(ResolveDiscPath(image, root, u"HV1\\", &other) && SameEntry(other, hv1),
@@ -188,8 +185,8 @@ void RunInstall(const uint8_t* data, size_t size, const DiscManifest& manifest) 
 // is read after it). The real runner reads it through the memory disk's pipe.
 // Invariants, against the lines the protocol's own assembler makes of the
 // whole output at once (so they hold however the pipe hands it over):
-// - the log holds one "ships: " line per line, the line itself when that is
-//   plain ASCII;
+// - the log holds one "ships: " line per line: the line up to its first NUL
+//   when that is plain ASCII;
 // - success exactly when some line is "DONE";
 // - the reason is terminated within its 512 units and never written past
 //   them (ASan), not empty on failure, and the last ERROR text when that is
@@ -261,8 +258,9 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     const std::string& logged = disk.log_writes[i];
+    std::string shown = line.substr(0, line.find('\0'));  // as "%S" takes it
     FUZZ_CHECK(logged.starts_with("ships: ") &&
-                   (!PlainAscii(line) || logged == "ships: " + line + "\r\n"),
+                   (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"),
                "line %zu logged as %s", i, logged.c_str());
     done = done || line == "DONE";
     progress += line.starts_with("PROGRESS ");

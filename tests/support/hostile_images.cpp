@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records) {
-  uint32_t size = 0;
-  PutIsoRootWithFolder(image, records, &size);
-  return image;
-}
-
 namespace {
 
 using Records = std::vector<std::string>;
@@ -27,7 +21,12 @@ IsoImage WithData(const std::string& data = "ok") {
   return image;
 }
 
-
+// HV1 holding `records`; extra folders are laid out by the caller first.
+IsoImage WithFolder(IsoImage image, const Records& records) {
+  uint32_t size = 0;
+  PutIsoRootWithFolder(image, records, &size);
+  return image;
+}
 
 IsoImage Hv1(const Records& records) { return WithFolder(WithData(), records); }
 
@@ -52,7 +51,6 @@ IsoImage WithRawFolder(const std::string& bytes, uint32_t size = 2048) {
 IsoImage Chain(const Records& names, const char* loop = nullptr, size_t to = 0,
                Records files = {}) {
   IsoImage image = WithData();
-  uint32_t root = ReserveIsoBlocks(image, 1);
   std::vector<uint32_t> extents;
   for (size_t i = 0; i <= names.size(); ++i) extents.push_back(ReserveIsoBlocks(image, 1));
   if (loop != nullptr) files.push_back(Dir(loop, extents[to]));
@@ -60,9 +58,8 @@ IsoImage Chain(const Records& names, const char* loop = nullptr, size_t to = 0,
     PutIsoDirectory(image, extents[i], extents[i - 1], files);
     files = {Dir(names[i - 1], extents[i])};
   }
-  PutIsoDirectory(image, extents[0], root, files);
-  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {Dir("HV1", extents[0])}));
-  return image;
+  PutIsoDirectory(image, extents[0], extents[0], files);
+  return WithRoot(image, {Dir("HV1", extents[0])});
 }
 
 // Identifiers that must never become a path component, each with the name

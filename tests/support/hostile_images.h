@@ -20,6 +20,3 @@ struct HostileImage {
 };
 
 extern const std::vector<HostileImage> kHostileImages;
-
-// HV1 holding `records`; extra folders are laid out by the caller first.
-IsoImage WithFolder(IsoImage image, const std::vector<std::string>& records);
