@@ -1,7 +1,11 @@
 // Invariant checks for the fuzz targets: a broken one prints what broke and
-// aborts, which libFuzzer reports as a crash and saves the input for.
+// aborts, which libFuzzer reports as a crash and saves the input for. The
+// tests run the same per-input checks on the hostile images and the past
+// findings, without libFuzzer (tests/disc/crafted_test.cpp).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,3 +19,9 @@
       std::abort();                                                                \
     }                                                                              \
   } while (0)
+
+// The targets, one input each (fuzz_targets.cpp; fuzz_entry.cpp makes each a
+// libFuzzer target).
+void FuzzDiscWalk(const uint8_t* data, size_t size);
+void FuzzDiscInstall(const uint8_t* data, size_t size);
+void FuzzShipProtocol(const uint8_t* data, size_t size);

@@ -43,12 +43,12 @@ rm -rf "$tree"
 "$hostile" "$out/disc"
 # Inputs that once broke an invariant stay in the corpus, so every run
 # replays them.
-for finding in "$(dirname "$0")"/findings/*.iso.gz; do
-  gunzip -c "$finding" > "$out/disc/finding-$(basename "$finding" .gz)"
+for finding in "$(dirname "$0")"/findings/*; do
+  cp "$finding" "$out/disc/finding-$(basename "$finding")"
 done
 
 # Child output streams: the first byte is the target's mode (see
-# fuzz_ship_protocol.cpp): 0x04 one byte a poll with a window, 0x41 sixteen a
+# fuzz_targets.cpp): 0x04 one byte a poll with a window, 0x41 sixteen a
 # poll without one, 0x02 pipe ended at once with idle turns, 0xFE wide polls.
 s=$out/ships
 printf '\004STEP Fetching\nPROGRESS 1 10\nPROGRESS 10 10\nDONE\n' > "$s/done"

@@ -12,9 +12,9 @@ int main(int argc, char** argv) {
   }
   for (const HostileImage& h : kHostileImages) {
     IsoImage image = h.make();
-    if (h.truncate) image.bytes.resize(image.bytes.size() - 4000);
-    if (image.bytes.size() > 131072) continue;
-    SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
+    if (image.bytes.size() <= 131072) {
+      SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
+    }
   }
   return 0;
 }
