@@ -16,6 +16,18 @@
 
 namespace {
 
+// The faults, by kind: a call failing once, every call from one on failing,
+// a read or a write returning 1 byte.
+const char* const kKinds[] = {"call fails once", "every call from", "short read", "short write"};
+
+void Arm(FakePlatform& f, int kind, int n) {
+  f.fail_nth = kind <= 1 ? n : 0;
+  f.fail_persistent = kind == 1;
+  f.short_read_nth = kind == 2 ? n : 0;
+  f.short_write_nth = kind == 3 ? n : 0;
+  f.short_bytes = 1;
+}
+
 // Whole first starts from a small image (HV1 holding GAMEDAT with 21 files
 // and a subfolder, and HV1.EXE), in two scenarios: quiet (--setup-from,
 // --ships-yes, the ships built), and the picker (a missing file picked
@@ -41,8 +53,8 @@ struct FaultMatrixTest : ::testing::Test {
       std::string name = "F" + std::to_string(i) + ".DAT";
       std::string bytes(static_cast<size_t>(i) * 1500 + 3, static_cast<char>('a' + i));
       WriteFileBytes(source / "GAMEDAT" / name, bytes);
-      gamedat.push_back(
-          IsoRecord(name + ";1", AddIsoFile(iso, bytes), static_cast<uint32_t>(bytes.size()), false));
+      gamedat.push_back(IsoRecord(name + ";1", AddIsoFile(iso, bytes),
+                                  static_cast<uint32_t>(bytes.size()), false));
       names.push_back(u"GAMEDAT\\" + Wide(name));
       manifest.push_back({names.back().c_str(), static_cast<uint32_t>(bytes.size())});
     }
@@ -55,8 +67,9 @@ struct FaultMatrixTest : ::testing::Test {
         iso, sub, g, {IsoRecord("IN.DAT;1", AddIsoFile(iso, "inner file"), 10, false)});
     gamedat.push_back(IsoRecord("SUB", sub, sub_size, true));
     uint32_t hv1_size = 0;
-    PutIsoRootWithFolder(iso, {IsoRecord("GAMEDAT", g, PutIsoDirectory(iso, g, g, gamedat), true),
-                               IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)},
+    PutIsoRootWithFolder(iso,
+                         {IsoRecord("GAMEDAT", g, PutIsoDirectory(iso, g, g, gamedat), true),
+                          IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)},
                          &hv1_size);
     SaveIsoImage(iso, image);
 
@@ -104,8 +117,9 @@ struct FaultMatrixTest : ::testing::Test {
   // Lines of the log that are not whole: each must end in CR LF and start as
   // one of the launcher's lines does.
   int BrokenLines(const std::string& log) {
-    const std::string starts[] = {"setup", "picked ", "can't ", "image: ", "installed ",
-                                  "copy failed at ", "ships: ", Utf8(Wide(image)) + ": "};
+    const std::string starts[] = {
+        "setup",      "picked ",         "can't ",  "image: ",
+        "installed ", "copy failed at ", "ships: ", Utf8(Wide(image)) + ": "};
     int broken = 0;
     for (size_t at = 0, end; at < log.size(); at = end + 2) {
       end = log.find("\r\n", at);
@@ -119,14 +133,13 @@ struct FaultMatrixTest : ::testing::Test {
 
   void Reset() {
     std::error_code ec;
-    for (const char* name : {"data", "setup.log", "models/type00.hvm", "models/ships-not-now",
-                             "game-record.txt"}) {
+    for (const char* name :
+         {"data", "setup.log", "models/type00.hvm", "models/ships-not-now", "game-record.txt"}) {
       fs::remove_all(root / name, ec);
     }
   }
 
-  void Check(const char* scenario, const char* kind, bool quiet, void (*arm)(FakePlatform&, int),
-             int n) {
+  void Check(const char* scenario, int kind, bool quiet, int n) {
     Reset();
     std::map<std::string, std::string> before = Outside();
     int code;
@@ -134,15 +147,15 @@ struct FaultMatrixTest : ::testing::Test {
     std::string boxes;
     {
       ScopedFake fake;
-      arm(Fake(), n);
+      Arm(Fake(), kind, n);
       code = Start(quiet);
       faulted = Fake().faulted_op;
-      EXPECT_EQ(OpenHandleReport(), "") << scenario << ", " << kind << " " << n;
+      EXPECT_EQ(OpenHandleReport(), "") << scenario << ", " << kKinds[kind] << " " << n;
       for (const FakeEvent& b : Fake().Boxes()) boxes += Utf8(b.text) + "\n";
     }
     std::string log = ReadFileBytes(root / "setup.log");
-    std::string context = std::string(scenario) + ", " + kind + " " + std::to_string(n) + " (" +
-                          PlatformOpName(faulted) + "): exit " + std::to_string(code) +
+    std::string context = std::string(scenario) + ", " + kKinds[kind] + " " + std::to_string(n) +
+                          " (" + PlatformOpName(faulted) + "): exit " + std::to_string(code) +
                           "\nlog:\n" + log + "boxes:\n" + boxes;
     EXPECT_TRUE(code == 0 || code == 1) << context;
     // A failure is said: by setup's own line, or the box of a game that
@@ -150,7 +163,7 @@ struct FaultMatrixTest : ::testing::Test {
     // system refusing every call from some point on may refuse the saying too.
     bool said = log.find("setup not done\r\n") != std::string::npos || !boxes.empty() ||
                 (faulted == Op::CreateFileW && log.empty());
-    if (code == 1 && std::string(kind) != "every call from") EXPECT_TRUE(said) << context;
+    if (code == 1 && kind != 1) EXPECT_TRUE(said) << context;
     // Success, or a copy the log calls done, means every file is there whole:
     // a failed or short read or write never passes for success.
     if (code == 0 || log.find(": done\r\nsetup done\r\n") != std::string::npos) {
@@ -161,7 +174,7 @@ struct FaultMatrixTest : ::testing::Test {
     }
     // Each line goes out in one write, never retried: a write cut short
     // leaves the start of that one line, run into the next.
-    EXPECT_LE(BrokenLines(log), std::string(kind) == "short write" ? 1 : 0) << context;
+    EXPECT_LE(BrokenLines(log), kind == 3 ? 1 : 0) << context;
     EXPECT_EQ(Outside(), before) << context;
     ++runs;
 
@@ -189,28 +202,6 @@ int Stride() {
 }
 
 TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
-  struct Kind {
-    const char* name;
-    void (*arm)(FakePlatform&, int);
-  };
-  const Kind kinds[] = {
-      {"call fails once", [](FakePlatform& f, int n) { f.fail_nth = n; }},
-      {"every call from",
-       [](FakePlatform& f, int n) {
-         f.fail_nth = n;
-         f.fail_persistent = true;
-       }},
-      {"short read",
-       [](FakePlatform& f, int n) {
-         f.short_read_nth = n;
-         f.short_bytes = 1;
-       }},
-      {"short write",
-       [](FakePlatform& f, int n) {
-         f.short_write_nth = n;
-         f.short_bytes = 1;
-       }},
-  };
   const int stride = Stride();
   for (bool quiet : {true, false}) {
     const char* scenario = quiet ? "quiet first start" : "picker, ships failing twice";
@@ -230,13 +221,13 @@ TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
     ASSERT_EQ(TreeDifferences(source, root / "data" / "HV1"), "");
     // The pipe is polled as the child's output arrives, so counts vary a
     // little from run to run; past the end the last runs fail nothing.
-    for (int k = 0; k < 4; ++k) {
-      for (int n = 1; n <= counts[k]; n += k == 1 ? 4 * stride : stride) {
-        Check(scenario, kinds[k].name, quiet, kinds[k].arm, n);
+    for (int kind = 0; kind < 4; ++kind) {
+      for (int n = 1; n <= counts[kind]; n += kind == 1 ? 4 * stride : stride) {
+        Check(scenario, kind, quiet, n);
       }
     }
-    std::printf("fault matrix, %s: %d calls, %d reads, %d writes\n", scenario, counts[0],
-                counts[2], counts[3]);
+    std::printf("fault matrix, %s: %d calls, %d reads, %d writes\n", scenario, counts[0], counts[2],
+                counts[3]);
   }
   RecordProperty("runs", runs);
 }

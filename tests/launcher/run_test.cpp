@@ -112,7 +112,8 @@ void RunRow(const Row& row) {
   if (held != INVALID_HANDLE_VALUE) {
     // Readers are let in while it is held.
     HANDLE reader = CreateFileW((Wide(root) + u"\\setup.log").c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     CloseHandle(reader);
     CloseHandle(held);

@@ -23,9 +23,8 @@ WCHAR** Split(const WCHAR* text, int32_t* count) {
 TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
   // The first word has no escapes: quoted, its trailing backslash stays as is.
   std::vector<std::u16string> words = {
-      u"C:\\My Games\\", u"C:\\My Games\\disc 1.iso", u"",      u"tab\there",
-      u"say \"hi\"",    u"ends\\",                   u"ends in space\\", u"a\\\\\"b",
-      u"\\\\server\\share\\x.iso", u"plain"};
+      u"C:\\My Games\\", u"C:\\My Games\\disc 1.iso", u"", u"tab\there", u"say \"hi\"",
+      u"ends\\", u"ends in space\\", u"a\\\\\"b", u"\\\\server\\share\\x.iso", u"plain"};
   WCHAR text[1024];
   size_t length = 0;
   text[0] = u'\0';
@@ -69,7 +68,8 @@ TEST(CommandLine, SplitsAsWindowsDoes) {
     WCHAR** args = Split(row.text, &count);
     ASSERT_NE(args, nullptr);
     std::vector<std::u16string> got(args, args + count);
-    EXPECT_EQ(got, row.args) << std::string(row.text, row.text + std::char_traits<char16_t>::length(row.text));
+    EXPECT_EQ(got, row.args) << std::string(
+        row.text, row.text + std::char_traits<char16_t>::length(row.text));
   }
 }
 
