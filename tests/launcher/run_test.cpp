@@ -69,8 +69,19 @@ bool RecordedIn(const std::string& record, const fs::path& folder) {
          fs::equivalent(record.substr(at + 4, record.find('\n', at) - at - 4), folder, ec);
 }
 
+// The game runs on after the launcher: wait, boundedly, for its record.
+void ExpectGameStarted(const fs::path& root) {
+  std::string record;
+  for (int i = 0; i < 200 && record.find("arg=--dx12\n") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    record = ReadFileBytes(GameRecordPath(root));
+  }
+  EXPECT_NE(record.find("argc=2\narg=--dx12\n"), std::string::npos) << record;
+  EXPECT_TRUE(RecordedIn(record, root / "data" / "HV1")) << record;
+}
+
 fs::path MakeRelease(const fs::path& root, const std::string& release) {
-  MakeReleaseFolder(root, {false, Has(release, "game"), Has(release, "data")});
+  MakeReleaseFolder(root, {Has(release, "launcher"), Has(release, "game"), Has(release, "data")});
   if (Has(release, "python")) {
     fs::create_directories(root / "bin" / "python");
     fs::copy_file(BuildDir() / "fixtures" / "python.exe", root / "bin" / "python" / "python.exe");
@@ -141,14 +152,7 @@ void RunRow(const Row& row) {
     EXPECT_TRUE(RecordedIn(python, root)) << python;
   }
   if (row.exit == 0 && Has(Utf8(row.seen), "hv1-glint.exe")) {
-    // The game runs on after the launcher: wait, boundedly, for its record.
-    std::string record;
-    for (int i = 0; i < 200 && record.find("arg=--dx12\n") == std::string::npos; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      record = ReadFileBytes(GameRecordPath(root));
-    }
-    EXPECT_NE(record.find("argc=2\narg=--dx12\n"), std::string::npos) << record;
-    EXPECT_TRUE(RecordedIn(record, root / "data" / "HV1")) << record;
+    ExpectGameStarted(root);
   } else {
     EXPECT_FALSE(Exists(GameRecordPath(root)));
   }
@@ -160,7 +164,7 @@ const std::string kStandstill = "the ship setup stopped part way (run it again: 
 
 const Row kRows[] = {
     {"the game starts; switches that are nearly ours change nothing", "data game script",
-     {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play "}, {}, kBuild, {}, 0, "",
+     {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play ", u"--no"}, {}, kBuild, {}, 0, "",
      u"hv1-glint.exe", ""},
     {"--no-play stops before the game; --setup-from as the last word is ignored",
      "data game python", {u"--no-play", u"--setup-from"}, {}, "", {}, 0, "", u"", ""},
@@ -230,6 +234,22 @@ TEST(RunTest, AnOwnPathThatCannotBeHadIsNotRunOn) {
   Fake().fail_op_nth = 1;
   EXPECT_EQ(RunLauncher(u"--no-play"), 1);
   EXPECT_EQ(Seen(), u"error");
+}
+
+// The built program, as a person starts it: its own folder found from its
+// path, the game started, nothing logged.
+TEST(RunTest, TheProgramStartsTheGameAndExits) {
+  TempDir dir;
+  ScopedFake fake;  // puts back the paths MakeRelease sets
+  fs::path root = MakeRelease(dir.path / "Halvorn Glint", "launcher data game");
+  SetTestEnvironment("HV_STANDIN_RECORD", GameRecordPath(root).string().c_str());
+  std::u16string exe = Wide(LauncherIn(root));
+  ProgramResult result =
+      RunProgramToEnd(exe.c_str(), (u"\"" + exe + u"\"").c_str(), dir.wide().c_str(), "", 60000);
+  EXPECT_EQ(result.exit_code, 0u) << result.output;
+  ExpectGameStarted(root);
+  EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n");
+  SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
 }
 
 // One run of the ship setup under --ships-yes. What the child prints decides,

@@ -4,10 +4,21 @@
 #include <vector>
 
 #include "launcher/join_arguments.h"
-#include "platform/platform.h"
+#include "launcher/run.h"
 
-// The switches themselves are rows of the whole runs in run_test.cpp.
+// The switches' effects are rows of the whole runs in run_test.cpp.
 namespace {
+
+// A word after --setup-from is its path even when it looks like a switch
+// (a run cannot show that: the path would have to open as an image).
+TEST(Switches, SetupFromTakesTheNextWordAsItsPath) {
+  std::u16string from = u"--setup-from", path = u"--no-play";
+  WCHAR* words[] = {from.data(), path.data()};
+  LauncherOptions options = DefaultOptions();
+  ParseSwitches(words, 2, &options);
+  EXPECT_TRUE(options.play);
+  EXPECT_EQ(options.setup_from, words[1]);
+}
 
 // The product never frees its argument array; kept here for the same reason.
 WCHAR** Split(const WCHAR* text, int32_t* count) {
