@@ -146,9 +146,7 @@ void RunRow(const Row& row) {
                       (python.empty() ? "" : " record");
   EXPECT_EQ(files, row.files[0] ? std::string(" ") + row.files : "");
   if (!python.empty()) {
-    // The script and the release folder reach the child as two whole arguments.
-    EXPECT_NE(python.find("arg=-I\n"), std::string::npos) << python;
-    EXPECT_NE(python.find("install_ships.py\narg="), std::string::npos) << python;
+    // (A command line split wrongly ends the stand-in with a usage message.)
     EXPECT_TRUE(RecordedIn(python, root)) << python;
   }
   if (row.exit == 0 && Has(Utf8(row.seen), "hv1-glint.exe")) {
@@ -255,10 +253,10 @@ TEST(RunTest, TheProgramStartsTheGameAndExits) {
 // One run of the ship setup under --ships-yes. What the child prints decides,
 // whatever its exit code: only an exact DONE line succeeds; the last ERROR
 // text, read as UTF-8, is the reason; each byte is logged as a character of
-// its own; a line of 1200 bytes is cut at 511, its 512th byte lost; a last
-// line without its LF is neither logged nor acted on; the output ends when
-// the pipe does, so a grandchild holding it is waited for and what it prints
-// counts.
+// its own, CR dropped; a line of 1200 bytes is cut at 511, its 512th byte
+// lost; a last line without its LF is neither logged nor acted on; the
+// output ends when the pipe does, so a grandchild holding it is waited for
+// and what it prints counts.
 struct ShipRow {
   std::string script;
   bool done;
@@ -277,7 +275,7 @@ const ShipRow kShipRows[] = {
      "d\xc3\xa9j\xc3\xa0 vu \xf0\x9f\x9a\x80",
      "ships: ERROR d\xc3\x83\xc2\xa9j\xc3\x83\xc2\xa0 vu \xc3\xb0\xc2\x9f\xc2\x9a\xc2\x80\r\n"},
     {"ERROR \n", false, kStandstill, "ships: ERROR \r\n"},
-    {"DONE\n#!exit 9\n", true, "", "ships: DONE\r\n"},
+    {"DO\rNE\n#!exit 9\n", true, "", "ships: DONE\r\n"},
     {"#!exit 0\n", false, kStandstill, ""},
     {"STEP Unpacking\n#!holder 700 DONE\n#!exit 4\n", true, "",
      "ships: STEP Unpacking\r\nships: DONE\r\n"},

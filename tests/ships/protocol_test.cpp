@@ -2,39 +2,12 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "ships/protocol.h"
 
+// How bytes become lines is held by the ship runner's rows in
+// tests/launcher/run_test.cpp.
 namespace {
-
-std::vector<std::string> Lines(const std::string& bytes) {
-  LineAssembler a{};
-  std::vector<std::string> lines;
-  for (char c : bytes) {
-    if (FeedByte(&a, c)) {
-      lines.emplace_back(a.line, a.length);
-      ClearLine(&a);
-    }
-  }
-  return lines;
-}
-
-// LF ends a line and CR is dropped; a byte arriving at a full line (511
-// bytes) ends it and is lost, whatever the byte.
-TEST(LineAssembly, LinesEndAtLfOrWhenFull) {
-  const std::string a510(510, 'a'), b511(511, 'b');
-  const std::pair<std::string, std::vector<std::string>> rows[] = {
-      {"STEP a\nDONE\r\n\nlast without end", {"STEP a", "DONE", ""}},
-      {"DO\rNE\n", {"DONE"}},
-      {a510 + "\n", {a510}},
-      {b511 + "\nnext\n", {b511, "next"}},
-      {b511 + "c\n", {b511, ""}},
-      {b511 + "\r\n", {b511, ""}},
-      {b511 + "Y" + std::string(88, 'z') + "\n", {b511, std::string(88, 'z')}},
-  };
-  for (const auto& [bytes, lines] : rows) EXPECT_EQ(Lines(bytes), lines) << bytes.size();
-}
 
 // What a line asks for. "PROGRESS" numbers are read as "%lu %lu" reads them
 // where unsigned long has 32 bits: an optional sign, a minus negating modulo
