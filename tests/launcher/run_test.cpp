@@ -146,7 +146,8 @@ void RunRow(const Row& row) {
                       (python.empty() ? "" : " record");
   EXPECT_EQ(files, row.files[0] ? std::string(" ") + row.files : "");
   if (!python.empty()) {
-    // (A command line split wrongly ends the stand-in with a usage message.)
+    // The child runs in the release folder. (Its arguments need no check
+    // here: split wrongly, they end the stand-in with a usage message.)
     EXPECT_TRUE(RecordedIn(python, root)) << python;
   }
   if (row.exit == 0 && Has(Utf8(row.seen), "hv1-glint.exe")) {
