@@ -1,11 +1,12 @@
 // What the logic relies on from the file operations. The same tests run
 // against the POSIX layer and, under Wine, against the real Windows calls.
+#include "tests/support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/platform.h"
-#include "tests/support/files.h"
 
 namespace {
 
@@ -14,61 +15,38 @@ struct FilesTest : ::testing::Test {
   std::u16string At(const std::u16string& name) { return dir.wide() + u"\\" + name; }
 };
 
-std::string Utf8Of(const std::u16string& path) {
-  std::u8string u8 = fs::path(path).u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
 HANDLE Open(const std::u16string& path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
 }
 
-bool Write(HANDLE h, const std::string& bytes) {
-  DWORD written = 0;
-  return WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-TEST_F(FilesTest, DispositionsCreateOpenAndReplace) {
+// CREATE_ALWAYS replaces, OPEN_EXISTING needs the file; reads go from the
+// pointer and succeed with nothing at the end.
+TEST_F(FilesTest, DispositionsAndReads) {
   std::u16string path = At(u"a.bin");
   EXPECT_EQ(Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  WriteFileBytes(dir.path / "a.bin", "hello world");
   HANDLE h = Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(Write(h, "hello world"));
+  DWORD count = 0;
+  EXPECT_TRUE(WriteFile(h, "abc", 3, &count, nullptr) && count == 3);
   CloseHandle(h);
-  h = Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS);  // replaces: truncated
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(Write(h, "abc"));
-  CloseHandle(h);
-  EXPECT_EQ(ReadFileBytes(dir.path / "a.bin"), "abc");
-
   h = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   int64_t at = -1;
   EXPECT_TRUE(SetFilePointerEx(h, 1, &at, FILE_BEGIN));
   EXPECT_EQ(at, 1);
   char buffer[8] = {};
-  DWORD got = 99;
-  EXPECT_TRUE(ReadFile(h, buffer, 8, &got, nullptr));
-  EXPECT_EQ(std::string(buffer, got), "bc");
-  EXPECT_TRUE(ReadFile(h, buffer, 8, &got, nullptr));  // at the end: success, nothing
-  EXPECT_EQ(got, 0u);
+  EXPECT_TRUE(ReadFile(h, buffer, 8, &count, nullptr));
+  EXPECT_EQ(std::string(buffer, count), "bc");
+  EXPECT_TRUE(ReadFile(h, buffer, 8, &count, nullptr));
+  EXPECT_EQ(count, 0u);
   CloseHandle(h);
-}
-
-TEST_F(FilesTest, AppendOnlyOpensAddAtTheEnd) {
-  std::u16string path = At(u"setup.log");
-  WriteFileBytes(dir.path / "setup.log", "one\r\n");
-  HANDLE h = Open(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(Write(h, "two\r\n"));
-  CloseHandle(h);
-  EXPECT_EQ(ReadFileBytes(dir.path / "setup.log"), "one\r\ntwo\r\n");
 }
 
 // A second open is checked against the first handle's share mode as much as
-// against its own: each must allow what the other does.
+// against its own: each must allow what the other does. An open file
+// cannot be deleted (none of these share deletion).
 struct ShareRow {
   DWORD first_access, first_share, second_access, second_share;
   bool opens;
@@ -81,7 +59,6 @@ const ShareRow kShareRows[] = {
     {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_READ,
      FILE_SHARE_READ | FILE_SHARE_WRITE, true},
     {GENERIC_READ, 0, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
-    // The setup log: a second writer is refused, a sharing reader is not.
     {FILE_APPEND_DATA, FILE_SHARE_READ, FILE_APPEND_DATA, FILE_SHARE_READ, false},
     {FILE_APPEND_DATA, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
 };
@@ -89,16 +66,14 @@ const ShareRow kShareRows[] = {
 TEST_F(FilesTest, SharingIsCheckedAgainstEveryOpenHandle) {
   std::u16string path = At(u"shared.dat");
   WriteFileBytes(dir.path / "shared.dat", "data");
-  int row_number = 0;
   for (const ShareRow& row : kShareRows) {
-    ++row_number;
+    SCOPED_TRACE(&row - kShareRows);
     HANDLE first = Open(path, row.first_access, row.first_share, OPEN_EXISTING);
-    ASSERT_NE(first, INVALID_HANDLE_VALUE) << row_number;
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
     HANDLE second = Open(path, row.second_access, row.second_share, OPEN_EXISTING);
-    EXPECT_EQ(second != INVALID_HANDLE_VALUE, row.opens) << row_number;
+    EXPECT_EQ(second != INVALID_HANDLE_VALUE, row.opens);
     if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-    // Open without sharing deletion, the file cannot be deleted.
-    EXPECT_FALSE(DeleteFileW(path.c_str())) << row_number;
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
     CloseHandle(first);
   }
   EXPECT_TRUE(DeleteFileW(path.c_str()));
@@ -113,16 +88,18 @@ TEST_F(FilesTest, PathsAreRefusedAtWindowsLimits) {
   auto padded = [&](size_t length, char16_t fill) {
     return base + std::u16string(length - base.size(), fill);
   };
+  auto native = [&](size_t length, char16_t fill) {  // the same file, as Linux names it
+    return dir.path / std::u16string(length - base.size(), fill);
+  };
   EXPECT_EQ(SHCreateDirectoryExW(nullptr, padded(247, u'd').c_str(), nullptr), ERROR_SUCCESS);
   EXPECT_EQ(SHCreateDirectoryExW(nullptr, padded(248, u'e').c_str(), nullptr), 206);
-  EXPECT_FALSE(Exists(fs::path(Utf8Of(padded(248, u'e')))));
+  EXPECT_FALSE(Exists(native(248, u'e')));
   HANDLE fits = Open(padded(259, u'f'), GENERIC_WRITE, 0, CREATE_ALWAYS);
   EXPECT_NE(fits, INVALID_HANDLE_VALUE);
-  if (fits != INVALID_HANDLE_VALUE) CloseHandle(fits);
-  EXPECT_NE(GetFileAttributesW(padded(259, u'f').c_str()), INVALID_FILE_ATTRIBUTES);
+  CloseHandle(fits);
   std::u16string too_long = padded(260, u'g');
   EXPECT_EQ(Open(too_long, GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
-  WriteFileBytes(fs::path(Utf8Of(too_long)), "made behind the layer's back");
+  WriteFileBytes(native(260, u'g'), "made behind the layer's back");
   EXPECT_EQ(GetFileAttributesW(too_long.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(DeleteFileW(too_long.c_str()));
   WIN32_FIND_DATAW data;
@@ -164,38 +141,34 @@ TEST_F(FilesTest, DirectoryChainsAndListings) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((deep + u"\\*").c_str(), &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  int files = 0, dirs = 0;
-  bool dot = false, dot_dot = false, sized = false;
+  std::u16string listed;  // names in any order: folders marked, files with their sizes
   do {
-    std::u16string name(data.cFileName);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ++dirs;
-      dot = dot || name == u".";
-      dot_dot = dot_dot || name == u"..";
-    } else {
-      ++files;
-      sized = sized || (name == u"A.DAT" && data.nFileSizeLow == 5 && data.nFileSizeHigh == 0);
-    }
+    bool folder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    char16_t size = static_cast<char16_t>(u'0' + data.nFileSizeLow);
+    listed +=
+        data.cFileName + (folder ? std::u16string(u"/") : std::u16string({u':', size})) + u" ";
+    EXPECT_EQ(data.nFileSizeHigh, 0u);
   } while (FindNextFileW(find, &data));
   EXPECT_TRUE(FindClose(find));
-  EXPECT_EQ(files, 2);
-  EXPECT_EQ(dirs, 3);  // ".", ".." and SUB
-  EXPECT_TRUE(dot && dot_dot && sized);
+  std::string shown(listed.begin(), listed.end());
+  for (const char16_t* entry : {u"./ ", u"../ ", u"SUB/ ", u"A.DAT:5 ", u"B.DAT:0 "}) {
+    EXPECT_NE(listed.find(entry), std::u16string::npos) << shown;
+  }
+  EXPECT_EQ(listed.size(), 28u) << shown;
   EXPECT_EQ(FindFirstFileW(At(u"missing\\*").c_str(), &data), INVALID_HANDLE_VALUE);
 }
 
+// UTF-8 of every length, with the terminator counted; disc names through
+// the ANSI page.
 TEST(TextConversion, Utf8AndTheAnsiPageFollowTheWindowsConventions) {
-  const char* utf8 = "H\xc3\xa9l\xc3\xa8ne \xf0\x9f\x9a\x80";
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0), 10);  // with terminator
+  const char* utf8 = "H\xc3\xa9l\xe2\x82\xac \xf0\x9f\x9a\x80";
   WCHAR wide[16];
-  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 16), 10);
-  EXPECT_EQ(std::u16string(wide), u"H\u00e9l\u00e8ne \U0001F680");
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 16), 8);
+  EXPECT_EQ(std::u16string(wide), u"H\u00e9l\u20ac \U0001F680");
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 4), 0);  // too small
   char back[32];
-  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 32, nullptr, nullptr), 14);
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 32, nullptr, nullptr), 13);
   EXPECT_EQ(std::string(back), utf8);
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"ab", 2, back, 32, nullptr, nullptr), 2);
-  // Disc names: plain ASCII comes through the ANSI page unchanged.
   ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "GAMEDAT", -1, wide, 16), 8);
   EXPECT_EQ(std::u16string(wide), u"GAMEDAT");
 }

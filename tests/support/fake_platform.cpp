@@ -16,10 +16,7 @@ bool Fault(Op op) {
   int nth = ++f.total_calls;
   auto hits = [&](int at, int n) { return at > 0 && (f.fail_persistent ? n >= at : n == at); };
   bool fail = hits(f.fail_nth, nth) || (f.fail_op == op && hits(f.fail_op_nth, nth_op));
-  if (fail) {
-    ++f.faults_fired;
-    f.faulted_op = op;
-  }
+  if (fail) f.faulted_op = op;
   return fail;
 }
 
@@ -27,7 +24,6 @@ bool Fault(Op op) {
 uint32_t Shortened(Op op, int short_nth, uint32_t n) {
   FakePlatform& f = *g_fake;
   if (short_nth == 0 || f.calls[static_cast<int>(op)] != short_nth || n <= f.short_bytes) return n;
-  ++f.faults_fired;
   f.faulted_op = op;
   return f.short_bytes;
 }
@@ -88,9 +84,7 @@ PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* p
                          PfSecurityAttributes* tsa, PfBool inherit, uint32_t flags, void* env,
                          const PfChar* cwd, PfStartupInfo* si, PfProcessInformation* pi) {
   if (Fault(Op::CreateProcessW)) return FALSE;
-  FakeEvent started{FakeEvent::kProcess, Text(cmd), Text(app), Text(cwd), flags, inherit != 0};
-  if (si) started.startup = *si;
-  Record(started);
+  Record({FakeEvent::kProcess, Text(cmd), Text(app), flags, inherit != 0});
   PfBool ok = g_fake->below.CreateProcessW(app, cmd, psa, tsa, inherit, flags, env, cwd, si, pi);
   if (ok) {
     Opened(g_fake->open_handles, pi->hProcess);
@@ -113,7 +107,7 @@ PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_
 int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type) {
   if (Fault(Op::MessageBoxW)) return 0;
   FakePlatform& f = *g_fake;
-  Record({FakeEvent::kBox, Text(text), Text(caption), {}, type, owner != nullptr});
+  Record({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
   if (!f.box_answers.empty()) {
     int answer = f.box_answers.front();
     f.box_answers.pop_front();
@@ -127,7 +121,7 @@ int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption
 PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   if (Fault(Op::GetOpenFileNameW)) return FALSE;
   FakePlatform& f = *g_fake;
-  FakeEvent shown{FakeEvent::kDialog, Text(ofn->lpstrTitle), {}, {}, ofn->Flags,
+  FakeEvent shown{FakeEvent::kDialog, Text(ofn->lpstrTitle), {}, ofn->Flags,
                   ofn->hwndOwner != nullptr, ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
   shown.ofn = *ofn;
   for (const PfChar* p = ofn->lpstrFilter; p && *p; p += std::u16string(p).size() + 1) {
@@ -144,17 +138,12 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   std::memcpy(ofn->lpstrFile, answer->c_str(), (answer->size() + 1) * sizeof(PfChar));
   return TRUE;
 }
-PfWindow OwnCreateWindowExW(uint32_t ex, const PfChar*, const PfChar* name, uint32_t style,
-                            int32_t x, int32_t y, int32_t w, int32_t h, PfWindow, void*, void*,
-                            void*) {
+PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t style, int32_t,
+                            int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
   if (Fault(Op::CreateWindowExW)) return nullptr;
   PfWindow window = new char(0);
   g_fake->open_windows.insert(window);
-  FakeEvent shown{FakeEvent::kWindowShown, Text(name), {}, {}, style};
-  shown.window = window;
-  shown.ex_style = ex;
-  shown.x = x, shown.y = y, shown.width = w, shown.height = h;
-  Record(shown);
+  Record({FakeEvent::kWindowShown, Text(name), {}, style});
   return window;
 }
 intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) {
@@ -163,9 +152,7 @@ intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) {
 }
 PfBool OwnSetWindowTextW(PfWindow window, const PfChar* text) {
   if (Fault(Op::SetWindowTextW)) return FALSE;
-  FakeEvent changed{FakeEvent::kWindowText, Text(text)};
-  changed.window = window;
-  Record(changed);
+  Record({FakeEvent::kWindowText, Text(text)});
   return g_fake->open_windows.count(window) ? TRUE : FALSE;
 }
 PfBool OwnUpdateWindow(PfWindow window) {
@@ -174,9 +161,7 @@ PfBool OwnUpdateWindow(PfWindow window) {
 }
 PfBool OwnDestroyWindow(PfWindow window) {
   bool fail = Fault(Op::DestroyWindow);
-  FakeEvent gone{FakeEvent::kWindowGone};
-  gone.window = window;
-  Record(gone);
+  Record({FakeEvent::kWindowGone});
   if (g_fake->open_windows.erase(window) == 0) {
     ++g_fake->bad_closes;
     return FALSE;
@@ -184,12 +169,6 @@ PfBool OwnDestroyWindow(PfWindow window) {
   delete static_cast<char*>(window);
   return fail ? FALSE : TRUE;
 }
-// The screen every test sees.
-int32_t OwnGetSystemMetrics(int32_t index) {
-  if (Fault(Op::GetSystemMetrics)) return 0;
-  return index == SM_CXSCREEN ? 1280 : index == SM_CYSCREEN ? 800 : g_fake->below.GetSystemMetrics(index);
-}
-
 const PlatformOps kOwn = {
     .CreateFileW = OwnCreateFileW,
     .ReadFile = OwnReadFile,
@@ -206,7 +185,6 @@ const PlatformOps kOwn = {
     .SetWindowTextW = OwnSetWindowTextW,
     .UpdateWindow = OwnUpdateWindow,
     .DestroyWindow = OwnDestroyWindow,
-    .GetSystemMetrics = OwnGetSystemMetrics,
 };
 
 // Every other operation: counted, failed when asked, else passed below.
@@ -227,20 +205,11 @@ const PlatformOps kFake = {
 
 }  // namespace
 
-std::vector<FakeEvent> FakePlatform::Of(FakeEvent::Kind kind) const {
+std::vector<FakeEvent> FakePlatform::Of(std::initializer_list<FakeEvent::Kind> kinds) const {
   std::vector<FakeEvent> found;
   for (const FakeEvent& e : events) {
-    if (e.kind == kind) found.push_back(e);
-  }
-  return found;
-}
-
-std::vector<FakeEvent> FakePlatform::Windows() const {
-  std::vector<FakeEvent> found;
-  for (const FakeEvent& e : events) {
-    if (e.kind == FakeEvent::kWindowShown || e.kind == FakeEvent::kWindowText ||
-        e.kind == FakeEvent::kWindowGone) {
-      found.push_back(e);
+    for (FakeEvent::Kind kind : kinds) {
+      if (e.kind == kind) found.push_back(e);
     }
   }
   return found;
@@ -248,10 +217,8 @@ std::vector<FakeEvent> FakePlatform::Windows() const {
 
 std::vector<std::u16string> FakePlatform::WindowTexts() const {
   std::vector<std::u16string> texts;
-  for (const FakeEvent& e : events) {
-    if (e.kind == FakeEvent::kWindowShown || e.kind == FakeEvent::kWindowText) {
-      texts.push_back(e.text);
-    }
+  for (const FakeEvent& e : Of({FakeEvent::kWindowShown, FakeEvent::kWindowText})) {
+    texts.push_back(e.text);
   }
   return texts;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,15 +24,10 @@ struct FakeEvent {
   enum Kind { kBox, kDialog, kWindowShown, kWindowText, kWindowGone, kProcess } kind;
   std::u16string text;        // box text; dialog title; window text; command line
   std::u16string caption;     // box caption; dialog filter (zeros as '|'); program
-  std::u16string folder;      // process: current directory
   uint32_t type = 0;          // box type; dialog flags; window style; creation flags
   bool owner = false;         // box or dialog has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
   PfOpenFileName ofn{};       // dialog, as passed (its pointers valid only in the call)
-  PfStartupInfo startup{};    // process
-  PfWindow window = nullptr;  // window events
-  uint32_t ex_style = 0;
-  int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
 struct FakePlatform {
@@ -45,7 +41,6 @@ struct FakePlatform {
   Op fail_op = Op::kCount;       // ...or the Nth call of this one
   int fail_op_nth = 0;
   bool fail_persistent = false;  // and every later one too
-  int faults_fired = 0;
   Op faulted_op = Op::kCount;    // the operation of the last fault fired
   // ReadFile / WriteFile calls whose count is cut to at most `short_bytes`.
   int short_read_nth = 0;
@@ -66,11 +61,13 @@ struct FakePlatform {
 
   PlatformOps below;  // where calls go that the fake does not answer itself
 
-  std::vector<FakeEvent> Of(FakeEvent::Kind kind) const;
-  std::vector<FakeEvent> Boxes() const { return Of(FakeEvent::kBox); }
-  std::vector<FakeEvent> Dialogs() const { return Of(FakeEvent::kDialog); }
-  std::vector<FakeEvent> Processes() const { return Of(FakeEvent::kProcess); }
-  std::vector<FakeEvent> Windows() const;  // shown, text changed, gone
+  std::vector<FakeEvent> Of(std::initializer_list<FakeEvent::Kind> kinds) const;
+  std::vector<FakeEvent> Boxes() const { return Of({FakeEvent::kBox}); }
+  std::vector<FakeEvent> Dialogs() const { return Of({FakeEvent::kDialog}); }
+  std::vector<FakeEvent> Processes() const { return Of({FakeEvent::kProcess}); }
+  std::vector<FakeEvent> Windows() const {  // shown, text changed, gone
+    return Of({FakeEvent::kWindowShown, FakeEvent::kWindowText, FakeEvent::kWindowGone});
+  }
   // The window's texts in order: its title when shown, then each change.
   std::vector<std::u16string> WindowTexts() const;
   int Calls(Op op) const { return calls[static_cast<int>(op)]; }
