@@ -30,6 +30,8 @@ TEST_F(FilesTest, DispositionsAndReads) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD count = 0;
   EXPECT_TRUE(WriteFile(h, "abc", 3, &count, nullptr) && count == 3);
+  char none[4];
+  EXPECT_FALSE(ReadFile(h, none, 4, &count, nullptr)) << "a handle opened to write only reads";
   CloseHandle(h);
   h = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
