@@ -1,6 +1,6 @@
 # Shared by the GUI scenarios: a display of their own, the build's Wine prefix
-# for them, the Windows launcher in a temporary release folder, and bounded
-# waits for its windows. What is started here ends with the scenario.
+# (theirs while they run), the Windows launcher in a temporary release folder,
+# and bounded waits for its windows. What is started here ends with them.
 set -u
 HV_BUILD=${HV_BUILD:?HV_BUILD: the Windows build folder}
 scenario=$(basename "$0" .sh)
@@ -40,11 +40,13 @@ pids+=($!)
 within 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
 
-# One prefix for all scenarios (they run one at a time), made on the first
-# run; a server left by an earlier run may be on a display gone since. The
-# first program starts the prefix's services with no streams for them to hold,
-# and makes Wine draw frames and captions (seen on the screenshots).
-export WINEPREFIX="$HV_BUILD/gui-wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The build's prefix (scripts/wine-run.sh), which the scenarios have to
+# themselves (they run alone): its server, left by other tests or an earlier
+# run, may be on no display or one gone since. The first program starts the
+# prefix's services with no streams for them to hold, and makes Wine draw
+# frames and captions (seen on the screenshots).
+export WINEPREFIX=${HV_WINEPREFIX:-$HV_BUILD/wineprefix} WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null
 wineserver -p 60
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 ||
