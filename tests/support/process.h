@@ -14,10 +14,12 @@ struct ProgramResult {
   std::string output;  // standard output and standard error, interleaved
 };
 
+constexpr uint32_t kTimedOutCode = 0xDEAD;
+
 // Runs `application` with the full `command_line` (program name first, quoted
-// as Windows quotes it) in `current_directory` (null: the caller's), feeding
-// `input` to its standard input and closing it, and waits at most
-// `timeout_ms` (then kills it and reports exit code 0xDEAD).
+// as Windows quotes it) in `current_directory` (null: the caller's), with
+// `input` (at most 4 KiB) as its standard input, and waits at most
+// `timeout_ms` (then kills it and reports kTimedOutCode).
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
                               const PfChar* current_directory, const std::string& input,
                               uint32_t timeout_ms);
@@ -28,3 +30,7 @@ void SetTestEnvironment(const char* name, const char* value);
 // The most memory this process has held at once, in bytes (its peak
 // resident set, or peak working set on Windows).
 uint64_t PeakMemoryBytes();
+
+// What the platform's operations lack, one per system: the exit code of a
+// process once it has ended, or after ending it (`kill`: kTimedOutCode).
+uint32_t EndProcess(PfHandle process, bool kill);
