@@ -5,9 +5,11 @@
 # the game), side by side with a static program that does nothing, the floor
 # for any process, and a dynamically linked C++ one for scale. The runs go in
 # turns (scripts/bench/time_starts.c), so load from elsewhere falls on all
-# alike. The game here is the static no-op itself, so that no game keeps the
-# machine busy while later runs are timed. Prints the medians and the ratio
-# to the floor. Not a test: it only measures.
+# alike. The game here is the static no-op itself, and what a run leaves
+# running is reaped before the next run starts, so that no run pays for the
+# one before it. Prints the medians, the ratios to the floor, and the
+# launcher's ratio to a program that only starts the game (the floor for any
+# launcher). Not a test: it only measures.
 #   scripts/bench-start.sh [RUNS]   (default 1000)
 set -eu
 cd "$(dirname "$0")/.."
@@ -51,6 +53,8 @@ awk -v linked="$linked" '
              name[i] ":", median[i], low[i], high[i], cpu[i]
     printf "ratio to the static no-op: dynamic no-op %.2f, start only %.2f, launcher %.2f (target: at most 1.30)\n",
            median[2] / median[1], median[3] / median[1], median[4] / median[1]
+    printf "the launcher to a program that only starts the game: %.2f (CPU %.2f)\n",
+           median[4] / median[3], cpu[4] / cpu[3]
     printf "ratio of CPU time:         dynamic no-op %.2f, start only %.2f, launcher %.2f\n",
            cpu[2] / cpu[1], cpu[3] / cpu[1], cpu[4] / cpu[1]
   }' "$root/times"
