@@ -75,30 +75,32 @@ uint32_t ReserveIsoBlocks(IsoImage& image, uint32_t sectors) {
   return extent;
 }
 
-uint32_t IsoDirectorySectors(const std::vector<std::string>& records) {
-  uint32_t sectors = 1;
-  size_t used = 34 * 2;  // self and parent
-  for (const std::string& r : records) {
-    if (used + r.size() > kSector) {
-      ++sectors;
-      used = 0;
-    }
-    used += r.size();
-  }
-  return sectors;
-}
+namespace {
 
-uint32_t PutIsoDirectory(IsoImage& image, uint32_t extent, uint32_t parent_extent,
-                         const std::vector<std::string>& records) {
-  uint32_t size = IsoDirectorySectors(records) * kSector;
+// Self and parent records first, then `records`, none crossing a sector,
+// zero-padded to whole sectors.
+std::string DirectoryBytes(uint32_t extent, uint32_t parent_extent, uint32_t size,
+                           const std::vector<std::string>& records) {
   std::string data = IsoRecord(std::string(1, '\0'), extent, size, true) +
                      IsoRecord(std::string(1, '\1'), parent_extent, kSector, true);
   for (const std::string& r : records) {
     if (data.size() % kSector + r.size() > kSector) data.resize((data.size() / kSector + 1) * kSector);
     data += r;
   }
-  data.resize(size, '\0');
-  PutIsoBytes(image, uint64_t{extent} * kSector, data);
+  data.resize((data.size() + kSector - 1) / kSector * kSector, '\0');
+  return data;
+}
+
+}  // namespace
+
+uint32_t IsoDirectorySectors(const std::vector<std::string>& records) {
+  return static_cast<uint32_t>(DirectoryBytes(0, 0, 0, records).size() / kSector);
+}
+
+uint32_t PutIsoDirectory(IsoImage& image, uint32_t extent, uint32_t parent_extent,
+                         const std::vector<std::string>& records) {
+  uint32_t size = IsoDirectorySectors(records) * kSector;
+  PutIsoBytes(image, uint64_t{extent} * kSector, DirectoryBytes(extent, parent_extent, size, records));
   return size;
 }
 
