@@ -13,7 +13,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$make_raw" "$iso" "$tmp/disc.bin" mode1
+"$make_raw" "$iso" "$tmp/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$tmp/disc.cue"
 (cd "$tmp" && bchunk disc.bin disc.cue ref >/dev/null)
 "$tool" convert "$tmp/disc.cue" "$tmp/ours.iso" >/dev/null || fail "convert of the .cue"

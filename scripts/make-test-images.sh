@@ -5,9 +5,7 @@
 #     suffixes), level3-joliet-rr.iso (level 3, Joliet and Rock Ridge) of a
 #     small tree, and full.iso of every manifest row; the trees they were made
 #     from (trees/small, trees/full) are kept for comparing extracted files;
-#     near.iso, full.iso but for three rows (FONT2.FNT a byte longer,
-#     MISSN03.MIS missing, INTRO.STR a folder); copy.iso, HV1 holding A.DAT
-#     (5 bytes), B.DAT (3 MiB + 7) and C.DAT (empty)
+#     copy.iso, HV1 holding A.DAT (5 bytes), B.DAT (3 MiB + 7) and C.DAT (empty)
 #   make-test-images.sh --game MANIFEST IMAGE   one image the launcher accepts
 #   make-test-images.sh --iso IMAGE TREE [XORRISO OPTION...]
 # MANIFEST is disc/manifest.cpp or what `halvorn-disc manifest` prints.
@@ -71,12 +69,6 @@ iso "$out/level2-nover.iso" "$out/trees/small" -iso-level 2 -N
 iso "$out/level3-joliet-rr.iso" "$out/trees/small" -iso-level 3 -J -R
 game_tree "$out/trees/full" "$2"
 iso "$out/full.iso" "$out/trees/full" -iso-level 2 -J -R
-cp -al "$out/trees/full" "$out/trees/near"
-cd "$out/trees/near/HV1"
-rm GAMEDAT/FONT2.FNT GAMEDAT/MISSN03.MIS STREAMS/INTRO.STR
-fill GAMEDAT/FONT2.FNT 11503
-mkdir STREAMS/INTRO.STR
-iso "$out/near.iso" "$out/trees/near" -iso-level 2
 mkdir -p "$out/trees/copy/HV1"
 cd "$out/trees/copy/HV1"
 printf aaaaa > A.DAT

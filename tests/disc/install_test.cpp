@@ -90,10 +90,7 @@ TEST_F(CopyTest, ReplacesReadOnlyCopiesInChunksAndLeavesOtherFilesAlone) {
   fs::permissions(folder.data / "A.DAT", fs::perms::owner_read, fs::perm_options::replace);
   WriteFileBytes(folder.data / "MINE.SAV", "a saved game");
   ASSERT_TRUE(Install(image, {}));
-  EXPECT_EQ(ReadFileBytes(folder.data / "A.DAT"), "aaaaa");
-  EXPECT_TRUE(ReadFileBytes(folder.data / "B.DAT") == ReadFileBytes(TestImage("trees/copy/HV1/B.DAT")));
-  EXPECT_TRUE(Exists(folder.data / "C.DAT"));
-  EXPECT_EQ(ReadFileBytes(folder.data / "C.DAT"), "");
+  EXPECT_EQ(TreeDifferences(TestImage("trees/copy/HV1"), folder.data), "extra: MINE.SAV\n");
   EXPECT_EQ(ReadFileBytes(folder.data / "MINE.SAV"), "a saved game");
   EXPECT_EQ(folder.Log(), Installed(image, 3, "done"));
   // The descriptor, the root to find HV1, HV1 for the copy, then A.DAT in one
@@ -154,9 +151,8 @@ TEST_F(InstallTest, NamesDifferingInCaseFollowTheFileSystem) {
   IsoImage iso = NewIsoImage();
   uint32_t upper = AddIsoFile(iso, "upper");
   uint32_t lower = AddIsoFile(iso, "lower");
-  uint32_t hv1_size = 0;
   PutIsoRootWithFolder(iso, {IsoRecord("CASE.DAT;1", upper, 5, false),
-                             IsoRecord("case.dat", lower, 5, false)}, &hv1_size);
+                             IsoRecord("case.dat", lower, 5, false)});
   SaveIsoImage(iso, folder.dir.path / "case.iso");
   ASSERT_TRUE(Install(folder.dir.path / "case.iso", {}));
 #ifdef _WIN32
@@ -201,11 +197,6 @@ struct SetupTest : ::testing::Test {
   ScopedFake fake;
   InstallFolder folder{false};  // setup opens the log itself
   std::string SetupLine() { return "setup: data in " + folder.data_text + "\r\n"; }
-  // A failed setup has closed the log already.
-  std::string LogAfterFailure() {
-    g_setup_log = INVALID_HANDLE_VALUE;
-    return folder.Log();
-  }
 };
 
 // The whole picker flow: the explanation, the dialog, a wrong file and its
@@ -276,8 +267,10 @@ TEST_F(SetupTest, CancellingOrAMissingFileEndsSetup) {
   std::u16string missing = Wide(folder.dir.path / "nowhere.iso");
   EXPECT_FALSE(RunSetup(missing.c_str(), kGameManifest));
   EXPECT_EQ(Fake().Boxes().size(), 1u);  // the explanation only: nothing asked for the file
-  EXPECT_EQ(LogAfterFailure(), SetupLine() + "setup not done\r\n" + SetupLine() + "can't open " +
-                                   Utf8(missing) + "\r\nsetup not done\r\n");
+  // Forgotten, not closed here: a log the failed setup left open shows below.
+  g_setup_log = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(folder.Log(), SetupLine() + "setup not done\r\n" + SetupLine() + "can't open " +
+                              Utf8(missing) + "\r\nsetup not done\r\n");
   EXPECT_FALSE(Exists(folder.root / "data"));
   EXPECT_EQ(OpenHandleReport(), "");
 }

@@ -1,15 +1,11 @@
 // Writes the hostile catalogue's images into the folder given, as seeds for
 // the disc targets: those within the 128 KiB the targets take.
-#include <cstdio>
 #include <filesystem>
 
 #include "tests/support/hostile_images.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: write_seeds FOLDER\n");
-    return 2;
-  }
+  if (argc != 2) return 2;  // write_seeds FOLDER
   for (const HostileImage& h : kHostileImages) {
     IsoImage image = h.make();
     if (image.bytes.size() <= 131072) {

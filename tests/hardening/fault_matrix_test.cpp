@@ -66,11 +66,9 @@ struct FaultMatrixTest : ::testing::Test {
     uint32_t sub_size = PutIsoDirectory(
         iso, sub, g, {IsoRecord("IN.DAT;1", AddIsoFile(iso, "inner file"), 10, false)});
     gamedat.push_back(IsoRecord("SUB", sub, sub_size, true));
-    uint32_t hv1_size = 0;
     PutIsoRootWithFolder(iso,
                          {IsoRecord("GAMEDAT", g, PutIsoDirectory(iso, g, g, gamedat), true),
-                          IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)},
-                         &hv1_size);
+                          IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)});
     SaveIsoImage(iso, image);
 
     MakeReleaseFolder(root, {false, true, false});

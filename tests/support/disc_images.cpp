@@ -29,21 +29,19 @@ std::map<std::string, bool> Listing(const fs::path& folder) {
 
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
   if (!Exists(actual)) return "missing: " + actual.string() + "\n";
-  std::map<std::string, bool> want = Listing(expected);
-  std::map<std::string, bool> got = Listing(actual);
+  std::map<std::string, bool> want = Listing(expected), got = Listing(actual);
   std::string differences;
   for (const auto& [path, is_dir] : want) {
-    auto it = got.find(path);
-    if (it == got.end()) {
+    if (!got.contains(path)) {
       differences += "missing: " + path + "\n";
-    } else if (it->second != is_dir) {
+    } else if (got[path] != is_dir) {
       differences += "other kind: " + path + "\n";
     } else if (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path)) {
       differences += "other bytes: " + path + "\n";
     }
   }
   for (const auto& [path, is_dir] : got) {
-    if (want.count(path) == 0) differences += "extra: " + path + "\n";
+    if (!want.contains(path)) differences += "extra: " + path + "\n";
   }
   return differences;
 }
@@ -57,21 +55,15 @@ size_t CountFiles(const fs::path& folder) {
 }
 
 InstallFolder::InstallFolder(bool open_log) : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
-  ReleaseParts parts;
-  parts.data = false;
-  MakeReleaseFolder(root, parts);
+  MakeReleaseFolder(root, {.data = false});
   SetInstallRoot(Wide(root).c_str());
   data_text = Utf8(g_paths.data_dir);
   if (open_log) OpenSetupLog();
 }
 
-InstallFolder::~InstallFolder() {
-  CloseSetupLog();
-  g_setup_log = INVALID_HANDLE_VALUE;
-}
+InstallFolder::~InstallFolder() { CloseSetupLog(); }
 
 std::string InstallFolder::Log() {
   CloseSetupLog();
-  g_setup_log = INVALID_HANDLE_VALUE;
   return ReadFileBytes(root / "setup.log");
 }

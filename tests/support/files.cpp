@@ -1,17 +1,14 @@
 #include "tests/support/files.h"
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  std::ostringstream name;
-  name << "hv-test-" << std::hex << rd() << "-" << counter++;
-  path = fs::temp_directory_path() / name.str();
+  path = fs::temp_directory_path() /
+         ("hv-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++));
   fs::create_directories(path);
 }
 
@@ -31,10 +28,6 @@ std::u16string Wide(const fs::path& p) {
   fs::path native = p;
   native.make_preferred();
   return native.u16string();
-}
-
-std::u16string WideUtf8(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end())).u16string();
 }
 
 std::string ReadFileBytes(const fs::path& p) {

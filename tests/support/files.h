@@ -19,7 +19,6 @@ struct TempDir {
 };
 
 std::u16string Wide(const fs::path& p);     // native path as UTF-16
-std::u16string WideUtf8(const std::string& utf8);
 std::string ReadFileBytes(const fs::path& p);
 void WriteFileBytes(const fs::path& p, const std::string& bytes);  // creates parents
 bool Exists(const fs::path& p);

@@ -23,8 +23,7 @@ IsoImage WithData(const std::string& data = "ok") {
 
 // HV1 holding `records`; extra folders are laid out by the caller first.
 IsoImage WithFolder(IsoImage image, const Records& records) {
-  uint32_t size = 0;
-  PutIsoRootWithFolder(image, records, &size);
+  PutIsoRootWithFolder(image, records);
   return image;
 }
 

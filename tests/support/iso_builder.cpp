@@ -62,13 +62,9 @@ std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, boo
 }
 
 uint32_t AddIsoFile(IsoImage& image, const std::string& data) {
-  uint32_t extent = image.next_block;
-  PutIsoBytes(image, uint64_t{extent} * kSector, data);
   uint32_t sectors = static_cast<uint32_t>((data.size() + kSector - 1) / kSector);
-  image.next_block += sectors == 0 ? 1 : sectors;
-  if (image.bytes.size() < uint64_t{image.next_block} * kSector) {
-    image.bytes.resize(uint64_t{image.next_block} * kSector, '\0');
-  }
+  uint32_t extent = ReserveIsoBlocks(image, sectors == 0 ? 1 : sectors);  // an empty file too
+  PutIsoBytes(image, uint64_t{extent} * kSector, data);
   return extent;
 }
 
@@ -79,36 +75,32 @@ uint32_t ReserveIsoBlocks(IsoImage& image, uint32_t sectors) {
   return extent;
 }
 
-uint32_t IsoDirectorySectors(const std::vector<std::string>& records) {
-  uint32_t sectors = 1;
-  size_t used = 34 * 2;  // self and parent
+namespace {
+
+// Self and parent records first, then `records`, none crossing a sector,
+// zero-padded to whole sectors.
+std::string DirectoryBytes(uint32_t extent, uint32_t parent_extent, uint32_t size,
+                           const std::vector<std::string>& records) {
+  std::string data = IsoRecord(std::string(1, '\0'), extent, size, true) +
+                     IsoRecord(std::string(1, '\1'), parent_extent, kSector, true);
   for (const std::string& r : records) {
-    if (used + r.size() > kSector) {
-      ++sectors;
-      used = 0;
-    }
-    used += r.size();
+    if (data.size() % kSector + r.size() > kSector) data.resize((data.size() / kSector + 1) * kSector);
+    data += r;
   }
-  return sectors;
+  data.resize((data.size() + kSector - 1) / kSector * kSector, '\0');
+  return data;
+}
+
+}  // namespace
+
+uint32_t IsoDirectorySectors(const std::vector<std::string>& records) {
+  return static_cast<uint32_t>(DirectoryBytes(0, 0, 0, records).size() / kSector);
 }
 
 uint32_t PutIsoDirectory(IsoImage& image, uint32_t extent, uint32_t parent_extent,
                          const std::vector<std::string>& records) {
   uint32_t size = IsoDirectorySectors(records) * kSector;
-  std::string data(size, '\0');
-  std::string self = IsoRecord(std::string(1, '\0'), extent, size, true);
-  std::string parent = IsoRecord(std::string(1, '\1'), parent_extent, kSector, true);
-  size_t at = 0;
-  data.replace(at, self.size(), self);
-  at += self.size();
-  data.replace(at, parent.size(), parent);
-  at += parent.size();
-  for (const std::string& r : records) {
-    if (at % kSector + r.size() > kSector) at = (at / kSector + 1) * kSector;
-    data.replace(at, r.size(), r);
-    at += r.size();
-  }
-  PutIsoBytes(image, uint64_t{extent} * kSector, data);
+  PutIsoBytes(image, uint64_t{extent} * kSector, DirectoryBytes(extent, parent_extent, size, records));
   return size;
 }
 
@@ -117,12 +109,9 @@ void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path) {
   out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
 }
 
-uint32_t PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records,
-                              uint32_t* hv1_size) {
+void PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records) {
   uint32_t root = ReserveIsoBlocks(image, 1);
   uint32_t hv1 = ReserveIsoBlocks(image, IsoDirectorySectors(hv1_records));
-  *hv1_size = PutIsoDirectory(image, hv1, root, hv1_records);
-  uint32_t root_size = PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, *hv1_size, true)});
-  SetIsoRoot(image, root, root_size);
-  return hv1;
+  uint32_t hv1_size = PutIsoDirectory(image, hv1, root, hv1_records);
+  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, {IsoRecord("HV1", hv1, hv1_size, true)}));
 }

@@ -42,7 +42,5 @@ uint32_t IsoDirectorySectors(const std::vector<std::string>& records);
 void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path);
 
 // One call for the common case: root -> HV1 -> the given records of HV1
-// (files added with AddIsoFile, directories made by the caller). Returns the
-// HV1 extent; `hv1_size` gets its size.
-uint32_t PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records,
-                              uint32_t* hv1_size);
+// (files added with AddIsoFile, directories made by the caller).
+void PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records);
