@@ -14,7 +14,7 @@ image=$PWD/build/linux/test-images/full.iso
 tool=$PWD/build/linux/halvorn-disc
 work=$(mktemp -d /tmp/hv-bench-convert.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-build/linux/fixtures/make-raw-image "$image" "$work/disc.bin" mode1
+build/linux/fixtures/make-raw-image "$image" "$work/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$work/disc.cue"
 
 . scripts/bench/lib.sh

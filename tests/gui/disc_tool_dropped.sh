@@ -6,8 +6,8 @@
 . "$(dirname "$0")/lib.sh"
 image="$HV_BUILD/test-images/full.iso"
 cp "$HV_BUILD/halvorn-disc.exe" "$work/"
-wine "$HV_BUILD/fixtures/make-raw-image.exe" "$(winpath "$image")" "$(winpath "$work/disc1.bin")" \
-  mode1 || fail "make-raw-image"
+wine "$HV_BUILD/fixtures/make-raw-image.exe" "$(winpath "$image")" "$(winpath "$work/disc1.bin")" ||
+  fail "make-raw-image"
 in_background wine start /wait "$(winpath "$work/halvorn-disc.exe")" "$(winpath "$work/disc1.bin")"
 within 30 new_window 'halvorn-disc\.exe$' || fail "no console window"
 within 30 test -f "$work/disc1.iso" || fail "no disc1.iso"
