@@ -214,14 +214,6 @@ std::vector<FakeEvent> FakePlatform::Of(std::initializer_list<FakeEvent::Kind> k
   return found;
 }
 
-std::vector<std::u16string> FakePlatform::WindowTexts() const {
-  std::vector<std::u16string> texts;
-  for (const FakeEvent& e : Of({FakeEvent::kWindowShown, FakeEvent::kWindowText})) {
-    texts.push_back(e.text);
-  }
-  return texts;
-}
-
 FakePlatform& Fake() { return *g_fake; }
 
 ScopedFake::ScopedFake(const PlatformOps& below)
