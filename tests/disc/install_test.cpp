@@ -284,7 +284,7 @@ TEST(FullImageTest, InstallsFromTheCommandLineByteForByte) {
   std::u16string image = Wide(TestImage("full.iso"));
   std::u16string command = u"\"" + exe + u"\" --setup-from \"" + image + u"\" --no-play";
   ProgramResult result =
-      RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str(), "", 240000);
+      RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str(), 240000);
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exit_code, 0u) << result.output;
   EXPECT_EQ(TreeDifferences(FullTree(), root / "data" / "HV1"), "");

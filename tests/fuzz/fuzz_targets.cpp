@@ -168,7 +168,7 @@ void RunInstall(const uint8_t* data, size_t size, const DiscManifest& manifest) 
   CloseSetupLog();
 
   FUZZ_CHECK(OpenHandleReport().empty(), "%s", OpenHandleReport().c_str());
-  FUZZ_CHECK(Fake().WindowTexts().empty(), "a window in a quiet install");
+  FUZZ_CHECK(Fake().Windows().empty(), "a window in a quiet install");
   for (const std::u16string& folder : Disk().folders) CheckPath(folder, data_dir);
   for (const auto& [path, bytes] : Disk().files) {
     CheckPath(path, data_dir);
@@ -267,7 +267,7 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
     if (line.starts_with("ERROR ")) error = line.substr(6);
   }
   FUZZ_CHECK(ok == done, "returned %d, DONE line %d", ok, done);
-  size_t texts = Fake().WindowTexts().size();
+  size_t texts = Fake().Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
   FUZZ_CHECK(texts == (ships_yes ? 0 : progress + 1), "%zu window texts for %zu PROGRESS lines",
              texts, progress);
 

@@ -1,5 +1,6 @@
 #include "tests/support/fake_platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -208,19 +209,9 @@ const PlatformOps kFake = {
 std::vector<FakeEvent> FakePlatform::Of(std::initializer_list<FakeEvent::Kind> kinds) const {
   std::vector<FakeEvent> found;
   for (const FakeEvent& e : events) {
-    for (FakeEvent::Kind kind : kinds) {
-      if (e.kind == kind) found.push_back(e);
-    }
+    if (std::find(kinds.begin(), kinds.end(), e.kind) != kinds.end()) found.push_back(e);
   }
   return found;
-}
-
-std::vector<std::u16string> FakePlatform::WindowTexts() const {
-  std::vector<std::u16string> texts;
-  for (const FakeEvent& e : Of({FakeEvent::kWindowShown, FakeEvent::kWindowText})) {
-    texts.push_back(e.text);
-  }
-  return texts;
 }
 
 FakePlatform& Fake() { return *g_fake; }

@@ -68,8 +68,6 @@ struct FakePlatform {
   std::vector<FakeEvent> Windows() const {  // shown, text changed, gone
     return Of({FakeEvent::kWindowShown, FakeEvent::kWindowText, FakeEvent::kWindowGone});
   }
-  // The window's texts in order: its title when shown, then each change.
-  std::vector<std::u16string> WindowTexts() const;
   int Calls(Op op) const { return calls[static_cast<int>(op)]; }
 };
 

@@ -17,12 +17,11 @@ struct ProgramResult {
 constexpr uint32_t kTimedOutCode = 0xDEAD;
 
 // Runs `application` with the full `command_line` (program name first, quoted
-// as Windows quotes it) in `current_directory` (null: the caller's), with
-// `input` (at most 4 KiB) as its standard input, and waits at most
-// `timeout_ms` (then kills it and reports kTimedOutCode).
+// as Windows quotes it) in `current_directory` (null: the caller's), with an
+// empty standard input, and waits at most `timeout_ms` (then kills it and
+// reports kTimedOutCode).
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
-                              const PfChar* current_directory, const std::string& input,
-                              uint32_t timeout_ms);
+                              const PfChar* current_directory, uint32_t timeout_ms);
 
 // Sets or clears an environment variable of this process (children inherit it).
 void SetTestEnvironment(const char* name, const char* value);
