@@ -135,6 +135,12 @@ void RunRow(const Row& row) {
   }
   EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n" + log);
   EXPECT_EQ(Seen(), row.seen);
+  // The game starts as a program of its own (not suspended, not a debuggee
+  // that ends with the launcher); the ship setup without a console window.
+  for (const FakeEvent& p : Fake().Processes()) {
+    EXPECT_EQ(p.type, p.caption.ends_with(u"hv1-glint.exe") ? 0u : uint32_t{CREATE_NO_WINDOW})
+        << Utf8(p.caption);
+  }
   if (!Fake().Boxes().empty()) {
     EXPECT_NE(Fake().Boxes().back().text.find(row.box_says), std::u16string::npos);
   }

@@ -34,6 +34,7 @@ const ParseRow kParseRows[] = {
     {"PROGRESS ", LineAction::kProgress, "", 0, 0},
     {"PROGRESS 7", LineAction::kProgress, "", 7, 0},
     {"PROGRESS    12   34 tail", LineAction::kProgress, "", 12, 34},
+    {"PROGRESS \t8\v\f\r9", LineAction::kProgress, "", 8, 9},
     {"PROGRESS -1 5", LineAction::kProgress, "", 4294967295u, 5},
     {"PROGRESS +7 -0", LineAction::kProgress, "", 7, 0},
     {"PROGRESS -4294967295 +4294967295", LineAction::kProgress, "", 1, 4294967295u},
