@@ -36,7 +36,16 @@ void Arm(FakePlatform& f, int kind, int n) {
 // with that call failing once, and again with every call from it on
 // failing, and once for each read and each write cut short. After each run
 // the outcome must be honest, and a clean run with --setup repairs it.
-struct FaultMatrixTest : ::testing::Test {
+// One part of the matrix: a scenario and a kind of fault; the calls failing
+// once, the longest, in two halves of their indices. Parts are separate
+// tests so that ctest runs them side by side.
+struct MatrixPart {
+  bool quiet;
+  int kind;
+  int half;  // 0: every index; 1, 2: the first or the second half
+};
+
+struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
   TempDir dir;
   fs::path root = dir.path / "Halvorn Glint";
   fs::path image = dir.path / "small.iso";
@@ -205,37 +214,48 @@ bool Picked(int kind, int n, int share) {
   return (h >> 16) % static_cast<uint32_t>(share) == 0;
 }
 
-TEST_F(FaultMatrixTest, EveryCallFailingOrCutShort) {
-  const int share = Share();
-  for (bool quiet : {true, false}) {
-    const char* scenario = quiet ? "quiet first start" : "picker, ships failing twice";
-    WriteFileBytes(root / "tools" / "install_ships.py",
-                   quiet ? "STEP Building\nPROGRESS 1 2\n#!write models/type00.hvm\nDONE\n"
-                         : "STEP Building\nPROGRESS 1 2\nERROR no space left\n");
-    int counts[4];
-    Reset();
-    {
-      ScopedFake fake;
-      ASSERT_EQ(Start(quiet), 0) << scenario << "\n" << ReadFileBytes(root / "setup.log");
-      EXPECT_EQ(Fake().unscripted_boxes + Fake().unscripted_dialogs, 0) << scenario;
-      counts[0] = counts[1] = Fake().total_calls;
-      counts[2] = Fake().Calls(Op::ReadFile);
-      counts[3] = Fake().Calls(Op::WriteFile);
-    }
-    ASSERT_EQ(TreeDifferences(source, root / "data" / "HV1"), "");
-    // The pipe is polled as the child's output arrives, so counts vary a
-    // little from run to run; past the end the last runs fail nothing.
-    for (int kind = 0; kind < 4; ++kind) {
-      // Failing every call from n on differs little between neighbours.
-      const int kind_share = kind == 1 ? 4 * share : share;
-      for (int n = 1; n <= counts[kind]; ++n) {
-        if (Picked(kind, n, kind_share)) Check(scenario, kind, quiet, n);
-      }
-    }
-    std::printf("fault matrix, %s: %d calls, %d reads, %d writes\n", scenario, counts[0], counts[2],
-                counts[3]);
+TEST_P(FaultMatrixTest, EveryCallFailingOrCutShort) {
+  const MatrixPart part = GetParam();
+  const bool quiet = part.quiet;
+  const char* scenario = quiet ? "quiet first start" : "picker, ships failing twice";
+  WriteFileBytes(root / "tools" / "install_ships.py",
+                 quiet ? "STEP Building\nPROGRESS 1 2\n#!write models/type00.hvm\nDONE\n"
+                       : "STEP Building\nPROGRESS 1 2\nERROR no space left\n");
+  int counts[4];
+  Reset();
+  {
+    ScopedFake fake;
+    ASSERT_EQ(Start(quiet), 0) << scenario << "\n" << ReadFileBytes(root / "setup.log");
+    EXPECT_EQ(Fake().unscripted_boxes + Fake().unscripted_dialogs, 0) << scenario;
+    counts[0] = counts[1] = Fake().total_calls;
+    counts[2] = Fake().Calls(Op::ReadFile);
+    counts[3] = Fake().Calls(Op::WriteFile);
   }
+  ASSERT_EQ(TreeDifferences(source, root / "data" / "HV1"), "");
+  // The pipe is polled as the child's output arrives, so counts vary a
+  // little from run to run; past the end the last runs fail nothing.
+  // Failing every call from n on differs little between neighbours.
+  const int kind = part.kind, share = kind == 1 ? 4 * Share() : Share();
+  const int middle = counts[kind] / 2;
+  for (int n = part.half == 2 ? middle + 1 : 1; n <= (part.half == 1 ? middle : counts[kind]); ++n) {
+    if (Picked(kind, n, share)) Check(scenario, kind, quiet, n);
+  }
+  std::printf("fault matrix, %s: %d calls, %d reads, %d writes\n", scenario, counts[0], counts[2],
+              counts[3]);
   RecordProperty("runs", runs);
 }
+
+const MatrixPart kParts[] = {
+    {true, 0, 1},  {true, 0, 2},  {true, 1, 0},  {true, 2, 0},  {true, 3, 0},
+    {false, 0, 1}, {false, 0, 2}, {false, 1, 0}, {false, 2, 0}, {false, 3, 0},
+};
+
+std::string PartName(const ::testing::TestParamInfo<MatrixPart>& info) {
+  static const char* const kNames[] = {"CallOnce", "CallsFrom", "ShortRead", "ShortWrite"};
+  return std::string(info.param.quiet ? "Quiet" : "Picker") + kNames[info.param.kind] +
+         (info.param.half ? std::to_string(info.param.half) : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, FaultMatrixTest, ::testing::ValuesIn(kParts), PartName);
 
 }  // namespace
