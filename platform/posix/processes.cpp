@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
