@@ -7,17 +7,13 @@
 set -eu
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-scripts/deps.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j2 --target halvorn_disc hv_fixtures hv_test_images >/dev/null
+. scripts/bench/lib.sh
+bench_setup convert halvorn_disc hv_fixtures hv_test_images
 image=$PWD/build/linux/test-images/full.iso
 tool=$PWD/build/linux/halvorn-disc
-work=$(mktemp -d /tmp/hv-bench-convert.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 build/linux/fixtures/make-raw-image "$image" "$work/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$work/disc.cue"
 
-. scripts/bench/lib.sh
 # run KIND: one conversion into a fresh file, checked against full.iso.
 run() {
   local line

@@ -8,20 +8,16 @@
 set -eu
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-scripts/deps.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j2 --target launcher hv_fixtures hv_test_images >/dev/null
+. scripts/bench/lib.sh
+bench_setup extract launcher hv_fixtures hv_test_images
 image=$PWD/build/linux/test-images/full.iso
 tree=$PWD/build/linux/test-images/trees/full/HV1
-work=$(mktemp -d /tmp/hv-bench-extract.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 release="$work/Halvorn Glint"
 mkdir -p "$release/bin"
 cp build/linux/play-halvorn-glint "$release/"
 cp build/linux/fixtures/hv1-glint.exe "$release/bin/"
 export HV_STANDIN_RECORD=/dev/null
 
-. scripts/bench/lib.sh
 # run KIND: one run into a fresh folder.
 run() {
   local dest=$work/out

@@ -1,5 +1,18 @@
-# Timing shared by the benchmark scripts (sourced). Each script defines
-# run KIND, which sets up one run and calls timed with its command.
+# Timing shared by the benchmark scripts (sourced). Each script calls
+# bench_setup, then defines run KIND, which sets up one run and calls timed
+# with its command.
+
+# bench_setup NAME TARGET...: the tools, the Linux build of TARGETs, and a
+# fresh folder $work, removed when the script ends.
+bench_setup() {
+  local name=$1
+  shift
+  scripts/deps.sh
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux -j2 --target "$@" >/dev/null
+  work=$(mktemp -d "/tmp/hv-bench-$name.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}
 
 # timed COMMAND...: runs it, timed by the shell's own clock (microseconds)
 # with its peak memory from time(1); prints "us kilobytes", ends the script
