@@ -117,9 +117,8 @@ void RunRow(const Row& row) {
     CloseHandle(held);
   }
   std::string log = row.log;
-  for (size_t at; (at = log.find("$D")) != std::string::npos;) {
+  if (size_t at = log.find("$D"); at != std::string::npos)
     log.replace(at, 2, Utf8(g_paths.data_dir));
-  }
   EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n" + log);
   EXPECT_EQ(Seen(root), row.seen);
   // The game starts as a program of its own (not suspended, not a debuggee
@@ -158,164 +157,85 @@ void RunRow(const Row& row) {
 }
 
 // The child's output decides, whatever its exit code: only an exact DONE
-// line succeeds (CR dropped); the last ERROR text, read as UTF-8, is the
-// reason; each byte is logged as a character of its own; a line of 600
-// bytes is cut at 511, its 512th byte lost; a last line without its LF is
-// neither logged nor acted on.
+// line succeeds (CR dropped); the last ERROR text, read as UTF-8 (of every
+// length), is the reason; each byte is logged as a character of its own; a
+// line of 600 bytes is cut at 511, its 512th byte lost; a last line without
+// its LF is neither logged nor acted on.
 const std::string kBuild = "#!write models/type00.hvm\nDO\rNE\n#!exit 9\n";
 const std::string kOdd = "DONE \ndone\nERROR first\n\n" + std::string(600, 'f') +
-                         "\nERROR d\xc3\xa9j\xc3\xa0 vu \xf0\x9f\x9a\x80\nDONE";
+                         "\nERROR d\xc3\xa9j\xc3\xa0 vu \xe2\x82\xac\xf0\x9f\x9a\x80\nDONE";
 const std::string kOddLog =
     "ships: DONE \r\nships: done\r\nships: ERROR first\r\nships: \r\nships: " +
     std::string(511, 'f') + "\r\nships: " + std::string(88, 'f') +
-    "\r\nships: ERROR d\xc3\x83\xc2\xa9j\xc3\x83\xc2\xa0 vu \xc3\xb0\xc2\x9f\xc2\x9a\xc2\x80\r\n"
-    "ships: failed: d\xc3\xa9j\xc3\xa0 vu \xf0\x9f\x9a\x80\r\n";
+    "\r\nships: ERROR d\xc3\x83\xc2\xa9j\xc3\x83\xc2\xa0 vu "
+    "\xc3\xa2\xc2\x82\xc2\xac\xc3\xb0\xc2\x9f"
+    "\xc2\x9a\xc2\x80\r\nships: failed: d\xc3\xa9j\xc3\xa0 vu \xe2\x82\xac\xf0\x9f\x9a\x80\r\n";
 const std::string kStandstill = "the ship setup stopped part way (run it again: it carries on)";
 // 216 KB, three times what a pipe holds: a child left unread would block.
 // More only costs time: under Wine each one-byte read is a round trip to
 // the server, about 10 KB a second on a loaded 2-core machine.
 const std::string kFlood = std::string(99, 'f');
 
+// clang-format off
 const Row kRows[] = {
-    {"the game starts; switches that are nearly ours change nothing",
-     "data game script",
-     {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play ", u"--no"},
-     {},
-     kBuild,
-     0,
-     "",
+    {"the game starts; switches that are nearly ours change nothing", "data game script",
+     {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play ", u"--no"}, {}, kBuild, 0, "",
      u"hv1-glint.exe |"},
     {"--no-play stops before the game; --setup-from as the last word is ignored",
-     "data game python",
-     {u"--no-play", u"--setup-from"},
-     {},
-     "",
-     0,
-     "",
-     u"|"},
-    {"a missing game program is the user's to fix",
-     "data",
-     {},
-     {},
-     "",
-     1,
-     "",
-     u"hv1-glint.exe error |",
-     u"couldn't start bin\\hv1-glint.exe"},
-    {"--setup runs setup over installed data; cancelling it fails the run",
-     "data game",
-     {u"--setup"},
-     {},
-     "",
-     1,
-     "setup: data in $D\r\nsetup not done\r\n",
-     u"info |"},
-    {"--setup-from an empty path",
-     "data game",
-     {u"--setup-from", u""},
-     {},
-     "",
-     1,
-     "setup: data in $D\r\ncan't open \r\nsetup not done\r\n",
-     u"|"},
+     "data game python", {u"--no-play", u"--setup-from"}, {}, "", 0, "", u"|"},
+    {"a missing game program is the user's to fix", "data", {}, {}, "", 1, "",
+     u"hv1-glint.exe error |", u"couldn't start bin\\hv1-glint.exe"},
+    {"--setup runs setup over installed data; cancelling it fails the run", "data game",
+     {u"--setup"}, {}, "", 1, "setup: data in $D\r\nsetup not done\r\n", u"info |"},
+    {"--setup-from an empty path", "data game", {u"--setup-from", u""}, {}, "", 1,
+     "setup: data in $D\r\ncan't open \r\nsetup not done\r\n", u"|"},
     {"the last --setup-from counts, nothing is asked; a log line is cut at 1020 characters",
-     "data game",
-     {u"--setup-from", u"a.iso", u"--setup-from", std::u16string(1500, u'x')},
-     {},
-     "",
-     1,
-     "setup: data in $D\r\ncan't open " + std::string(1009, 'x') + "\r\nsetup not done\r\n",
+     "data game", {u"--setup-from", u"a.iso", u"--setup-from", std::u16string(1500, u'x')}, {}, "",
+     1, "setup: data in $D\r\ncan't open " + std::string(1009, 'x') + "\r\nsetup not done\r\n",
      u"|"},
-    {"a log another launcher holds gets nothing from this one",
-     "data game python script held",
-     {u"--ships-yes", u"--no-play"},
-     {},
-     kBuild,
-     0,
-     "",
-     u"python.exe | models/type00.hvm"},
-    {"declining the ships leaves the marker",
-     "data game python script",
-     {u"--no-play"},
-     {IDNO},
-     kBuild,
-     0,
-     "ships: not now\r\n",
-     u"ask | models/ships-not-now",
+    {"a log another launcher holds gets nothing from this one", "data game python script held",
+     {u"--ships-yes", u"--no-play"}, {}, kBuild, 0, "", u"python.exe | models/type00.hvm"},
+    {"declining the ships leaves the marker", "data game python script", {u"--no-play"}, {IDNO},
+     kBuild, 0, "ships: not now\r\n", u"ask | models/ships-not-now",
      u"(271 MB) from downloads.halvornglint.net and builds"},
-    {"after a decline a plain start asks nothing",
-     "data game python script not-now",
-     {u"--no-play"},
-     {},
-     kBuild,
-     0,
-     "",
-     u"| models/ships-not-now"},
+    {"after a decline a plain start asks nothing", "data game python script not-now",
+     {u"--no-play"}, {}, kBuild, 0, "", u"| models/ships-not-now"},
     {"--ships asks again; yes builds, showing each step's progress",
-     "data game python script not-now",
-     {u"--ships", u"--no-play"},
-     {IDYES},
+     "data game python script not-now", {u"--ships", u"--no-play"}, {IDYES},
      "#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP " + std::string(400, 'a') +
-         "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild,
-     0,
+         "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild, 0,
      "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " + std::string(400, 'a') +
          "\r\nships: PROGRESS 1 2\r\nships: STEP Painting\r\nships: PROGRESS 4294967296 -1\r\n"
          "ships: DONE\r\nships: installed\r\n",
      u"ask show python.exe [Building hulls\n3 of 10] [" + std::u16string(255, u'a') +
          u"\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm "
          u"python-record.txt"},
-    {"built ships are not offered again",
-     "data game python script model",
-     {u"--ships", u"--no-play"},
-     {},
-     kBuild,
-     0,
-     "",
-     u"| models/type00.hvm"},
+    {"built ships are not offered again", "data game python script model",
+     {u"--ships", u"--no-play"}, {}, kBuild, 0, "", u"| models/type00.hvm"},
     {"two failures are logged and one box tells the second one's reason",
-     "data game python script",
-     {},
-     {IDYES},
-     "#!first ERROR network down\n",
-     0,
+     "data game python script", {}, {IDYES}, "#!first ERROR network down\n", 0,
      "ships: ERROR network down\r\nships: failed: network down\r\nships: failed: " + kStandstill +
          "\r\n",
      u"ask show python.exe gone show python.exe gone warn hv1-glint.exe |",
      u"couldn't be set up: the ship setup stopped part way"},
     {"--ships-yes asks nothing, shows nothing and offers again after a decline",
-     "data game python script not-now",
-     {u"--ships-yes", u"--no-play"},
-     {},
-     kOdd,
-     0,
-     kOddLog + kOddLog,
-     u"python.exe python.exe |"},
+     "data game python script not-now", {u"--ships-yes", u"--no-play"}, {}, kOdd, 0,
+     kOddLog + kOddLog, u"python.exe python.exe |"},
     // The output ends when the pipe does: a grandchild holding it is waited
     // for and what it prints counts.
-    {"a pipe that cannot be made fails one try and the second builds",
-     "data game python script",
-     {u"--ships-yes", u"--no-play"},
-     {},
-     Times(kFlood + "\n", 2000) + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n",
-     0,
+    {"a pipe that cannot be made fails one try and the second builds", "data game python script",
+     {u"--ships-yes", u"--no-play"}, {},
+     Times(kFlood + "\n", 2000) + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
      "ships: failed: couldn't start the ship setup\r\n" + Times("ships: " + kFlood + "\r\n", 2000) +
          "ships: DONE\r\nships: installed\r\n",
-     u"python.exe | models/type00.hvm",
-     u"",
-     Op::CreatePipe},
-    {"an interpreter that never starts",
-     "data game python script",
-     {u"--ships-yes", u"--no-play"},
-     {},
-     kBuild,
-     0,
+     u"python.exe | models/type00.hvm", u"", Op::CreatePipe},
+    {"an interpreter that never starts", "data game python script", {u"--ships-yes", u"--no-play"},
+     {}, kBuild, 0,
      "ships: failed: couldn't start bin\\python\\python.exe\r\n"
      "ships: failed: couldn't start bin\\python\\python.exe\r\n",
-     u"|",
-     u"",
-     Op::CreateProcessW,
-     true},
+     u"|", u"", Op::CreateProcessW, true},
 };
+// clang-format on
 
 TEST(RunTest, WholeRuns) {
   for (const Row& row : kRows) RunRow(row);
