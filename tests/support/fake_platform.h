@@ -80,8 +80,6 @@ FakePlatform& Fake();
 struct ScopedFake {
   explicit ScopedFake(const PlatformOps& below = SystemPlatform());
   ~ScopedFake();
-  ScopedFake(const ScopedFake&) = delete;
-  ScopedFake& operator=(const ScopedFake&) = delete;
   FakePlatform* operator->() { return &Fake(); }
 
  private:
