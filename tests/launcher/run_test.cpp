@@ -144,7 +144,7 @@ void RunRow(const Row& row) {
   std::string python = ReadFileBytes(root / "python-record.txt");
   if (!python.empty()) {
     // The child runs in the release folder. (Its arguments need no check
-    // here: split wrongly, they end the stand-in with a usage message.)
+    // here: split wrongly, the stand-in takes itself for the game.)
     EXPECT_TRUE(RecordedIn(python, root)) << python;
   }
   // The game runs on after the launcher: wait, boundedly, for its record.
