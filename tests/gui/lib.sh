@@ -109,13 +109,8 @@ answer() {
   fail "window $1 did not take $2"
 }
 
-# Starts the launcher with no data, answers the information box with OK and
-# gives the open-file dialog the file $1; sets $info to the box.
-start_and_pick() {
-  in_background wine "$root/Play Halvorn Glint.exe"
-  within 30 new_window '^Halvorn Glint$' || fail "no information box"
-  info=$w
-  answer "$info" Return
+# Gives the open-file dialog, once it shows, the file $1.
+pick() {
   within 30 new_window "$dialog_name" || fail "no open-file dialog"
   xdotool windowfocus --sync "$w" 2>/dev/null
   xdotool type --delay 5 "$(winpath "$1")"
