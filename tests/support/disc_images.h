@@ -19,8 +19,6 @@ std::string Utf8(const std::u16string& wide);
 // Every difference between two trees (files missing on either side, other
 // bytes, a file where a folder should be), one per line; "" when they agree.
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual);
-// Files below a folder, at any depth.
-size_t CountFiles(const fs::path& folder);
 
 // A release folder with no data, the install root pointed at it and, unless
 // told otherwise, the setup log open; Log() closes the log and gives its bytes.
@@ -29,7 +27,7 @@ struct InstallFolder {
   ~InstallFolder();
   TempDir dir;
   fs::path root;
-  fs::path data;         // root/data/HV1
-  std::string data_text; // the data directory as log lines give it
+  fs::path data;          // root/data/HV1
+  std::string data_text;  // the data directory as log lines give it
   std::string Log();
 };
