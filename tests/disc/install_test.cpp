@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "disc/installed.h"
@@ -55,6 +56,7 @@ TEST(InstallTest, WholeInstalls) {
     std::string log;
     const char* image = "level1.iso";
     std::vector<ManifestEntry> manifest = {};
+    bool deep = false;  // a data directory of 257 characters
   } table[] = {
       // With and without ";1", with Joliet and Rock Ridge on top.
       {Op::kCount, 0, 198, done, "level1.iso", found},
@@ -69,11 +71,18 @@ TEST(InstallTest, WholeInstalls) {
       {Op::kCount, 35, 35, "copy failed at %D\\GAMEDAT\\ONEMEG.DAT\r\n" + failed(25)},
       {Op::CreateFileW, 28, 35, "can't write %D\\GAMEDAT\\ONEMEGP1.DAT\r\n" + failed(25)},
       {Op::ReadFile, 3, 3, failed(0)},  // HV1, read for the copy
+      // A target path needing more than 259 characters is not written at a
+      // cut path (which would name another file) but reported.
+      {Op::kCount, 0, 3, "can't write %D\\D\r\n" + failed(0), "level1.iso", {}, true},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.log);
     InstallFolder folder(false);
     ScopedFake fake;
+    OpenSetupLog();
+    if (row.deep) {
+      SetInstallRoot(Wide(folder.root / std::string(247 - Wide(folder.root).size(), 'd')).c_str());
+    }
     WriteFileBytes(folder.data / "HV1.EXE", std::string(5000, 'o'));
     fs::permissions(folder.data / "HV1.EXE", fs::perms::owner_read, fs::perm_options::replace);
     WriteFileBytes(folder.data / "MINE.SAV", "a saved game");
@@ -81,10 +90,9 @@ TEST(InstallTest, WholeInstalls) {
     fake->short_bytes = 100;
     fake->fail_op = row.op;
     fake->fail_op_nth = row.nth;
-    OpenSetupLog();
     fs::path image = TestImage(row.image);
     EXPECT_EQ(Install(image, row.manifest), row.log.ends_with(": done\r\n"));
-    EXPECT_EQ(folder.Log(), Placed(row.log, image, folder.data_text));
+    EXPECT_EQ(folder.Log(), Placed(row.log, image, Utf8(g_paths.data_dir)));
     EXPECT_EQ(fake->Calls(Op::ReadFile), row.reads);
     if (row.log.ends_with(": done\r\n")) {
       EXPECT_EQ(TreeDifferences(SmallTree(), folder.data), "extra: MINE.SAV\n");
@@ -93,43 +101,6 @@ TEST(InstallTest, WholeInstalls) {
     EXPECT_TRUE(fake->Windows().empty());
     EXPECT_EQ(OpenHandleReport(), "");
   }
-}
-
-// A target path needs more than 259 characters: it is not written at a cut
-// path (which would name another file) but reported and the copy fails.
-TEST(InstallTest, ATargetPathTooLongIsNotCut) {
-  ScopedFake fake;
-  InstallFolder folder;
-  fs::path deep = folder.root / std::string(259 - Wide(folder.root).size() - 12, 'd');
-  SetInstallRoot(Wide(deep).c_str());
-  std::u16string data = g_paths.data_dir;
-  ASSERT_EQ(data.size(), 257u);
-  fs::path image = TestImage("level1.iso");
-  EXPECT_FALSE(Install(image, {}));
-  std::u16string cut = (data + u"\\D1").substr(0, 259);  // HV1's first record
-  EXPECT_EQ(folder.Log(),
-            "can't write " + Utf8(cut) + "\r\n" +
-                Placed("installed 0 files from %I into %D: FAILED\r\n", image, Utf8(data)));
-  // Nothing was written (Windows does not even make a folder that long).
-  EXPECT_TRUE(!Exists(deep) || fs::is_empty(deep));
-}
-
-// Names differing only in case: on Windows one file, the later copy
-// replacing the earlier; on a case-sensitive file system each keeps its own.
-TEST(InstallTest, NamesDifferingInCaseFollowTheFileSystem) {
-  ScopedFake fake;
-  InstallFolder folder;
-  IsoImage iso = NewIsoImage();
-  uint32_t upper = AddIsoFile(iso, "upper"), lower = AddIsoFile(iso, "lower");
-  PutIsoRootWithFolder(
-      iso, {IsoRecord("CASE.DAT;1", upper, 5, false), IsoRecord("case.dat", lower, 5, false)});
-  SaveIsoImage(iso, folder.dir.path / "case.iso");
-  ASSERT_TRUE(Install(folder.dir.path / "case.iso", {}));
-  std::string upper_file = ReadFileBytes(folder.data / "CASE.DAT");
-  EXPECT_EQ(upper_file, HV_POSIX_LAYER ? "upper" : "lower");
-  EXPECT_EQ(ReadFileBytes(folder.data / "case.dat"), "lower");
-  EXPECT_EQ(folder.Log(), Placed("installed 2 files from %I into %D: done\r\n",
-                                 folder.dir.path / "case.iso", folder.data_text));
 }
 
 TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
@@ -182,14 +153,12 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   EXPECT_EQ(boxes, (std::vector{explain, refused, explain, explain, refused, explain}));
   ASSERT_EQ(fake->Dialogs().size(), 4u);
   for (const FakeEvent& d : fake->Dialogs()) {
-    EXPECT_EQ(d.ofn.lStructSize, 152u);
-    EXPECT_EQ(d.ofn.hwndOwner, nullptr);
-    EXPECT_EQ(d.ofn.lpstrInitialDir, nullptr);
-    EXPECT_EQ(d.ofn.nMaxFile, 260u);
-    EXPECT_EQ(d.ofn.Flags, 0x1804u);
+    // No owner, no initial folder, the file buffer emptied again after a pick.
+    EXPECT_EQ(std::tuple(d.ofn.lStructSize, d.ofn.nMaxFile, d.ofn.Flags, d.ofn.hwndOwner == nullptr,
+                         d.ofn.lpstrInitialDir == nullptr, d.buffer_was_empty),
+              std::tuple(152u, 260u, 0x1804u, true, true, true));
     EXPECT_EQ(d.caption, u"Disc images (*.iso)|*.iso|");
     EXPECT_EQ(d.text, u"Your Halvorn: The Morvath Saga disc image (disc 1)");
-    EXPECT_TRUE(d.buffer_was_empty);  // emptied again after a pick
   }
   EXPECT_EQ(folder.Log(),
             Placed("setup: data in %D\r\npicked %I\r\nimage: GAMEDAT\\CAMPAIGN.DAT missing or "

@@ -15,6 +15,11 @@ std::string Dir(const std::string& id, uint32_t extent, uint32_t size = 2048) {
 std::string File(const std::string& id, uint32_t extent, uint32_t size = 2) {
   return IsoRecord(id, extent, size, false);
 }
+// `record` with the byte at `at` set to `value`, its first `length` bytes.
+std::string Patched(std::string record, size_t at, char value, size_t length = 255) {
+  record[at] = value;
+  return record.substr(0, length);
+}
 
 IsoImage WithData(const std::string& data = "ok") {
   IsoImage image = NewIsoImage();
@@ -169,10 +174,11 @@ const std::vector<HostileImage> kHostileImages = {
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
     {"OverlappingFolders", OverlappingFolders, false, 0,
      "image: too much folder data at %D\\D\\D\\D\\D\r\n"},
-    // An identifier running past its record ends its folder's walk.
+    // An identifier running past its record (30 bytes long in a 46-byte
+    // record) ends its folder's walk.
     {"IdentifierPastItsRecord",
      [] {
-       return Hv1({File("FIRST.DAT", kData), IsoRawRecord(40, 30, "LONGNAME.DAT", kData, 2, false),
+       return Hv1({File("FIRST.DAT", kData), Patched(File("LONGNAME.DAT", kData), 32, 30),
                    File("AFTER.DAT", kData)});
      },
      true, 1},
@@ -192,7 +198,7 @@ const std::vector<HostileImage> kHostileImages = {
     // walk; a zero byte at a sector's start skips the rest of that sector.
     {"RecordOfLength33EndsTheFolder",
      [] {
-       return WithRawFolder(File("A.DAT", kData) + IsoRawRecord(33, 0, "", kData, 2, false) +
+       return WithRawFolder(File("A.DAT", kData) + Patched(File("", kData), 0, 33, 33) +
                             File("B.DAT", kData));
      },
      true, 1},
@@ -203,6 +209,13 @@ const std::vector<HostileImage> kHostileImages = {
      },
      true, 1},
     {"ZeroAtASectorStartSkipsTheSector", ZeroAtASectorStart, true, 2},
+    // Names differing in case: one file on Windows, two on a case-sensitive
+    // file system, both copied.
+    {"NamesDifferingInCase",
+     [] {
+       return Hv1({File("CASE.DAT;1", kData), File("case.dat", kData)});
+     },
+     true, 2},
     {"NamesAboveAsciiAreCopied", [] { return Hv1({File("CAF\xc9.DAT", kData)}); }, true, 1},
     {"FileInTheDescriptorArea", [] { return Hv1({File("PVD.DAT", 16, 2048)}); }, true, 1},
 };

@@ -43,25 +43,18 @@ uint32_t IsoNextBlock(const IsoImage& image) {
   return static_cast<uint32_t>(image.bytes.size() / kSector);
 }
 
-std::string IsoRawRecord(uint8_t length, uint8_t id_length, const std::string& id, uint32_t extent,
-                         uint32_t size, bool dir) {
+std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, bool dir) {
   std::string r(33, '\0');
-  r[0] = static_cast<char>(length);
+  r[0] = static_cast<char>(33 + id.size() + (id.size() + 1) % 2);  // even
   PutBoth32(r, 2, extent);
   PutBoth32(r, 10, size);
   r[25] = dir ? 2 : 0;
   r[28] = 1;  // volume sequence number
   r[31] = 1;
-  r[32] = static_cast<char>(id_length);
+  r[32] = static_cast<char>(id.size());
   r += id;
-  r.resize(length, '\0');  // padded, or cut inside the fixed part
+  r.resize(static_cast<uint8_t>(r[0]), '\0');
   return r;
-}
-
-std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, bool dir) {
-  size_t length = 33 + id.size() + (id.size() + 1) % 2;
-  return IsoRawRecord(static_cast<uint8_t>(length), static_cast<uint8_t>(id.size()), id, extent,
-                      size, dir);
 }
 
 uint32_t AddIsoFile(IsoImage& image, const std::string& data) {
