@@ -64,7 +64,7 @@ TEST(ConvertTest, EdcIsTheDiscCrc) {
 
 // Each input through verify, which fails, then through convert: both say
 // `said` ('@' stands for the case's folder), verify `verify_said` too, or for
-// a raw image the command converting it to disc.iso beside it; convert
+// a raw image the command converting it to an .iso beside it; convert
 // leaves `out` ("": nothing, and no temporary file either), exiting 0 only
 // for an undamaged image.
 TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
@@ -87,10 +87,6 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n"
       "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n"
       "  INDEX 01 00:00:00\n";
-  std::string nrg1 = NrgImage(RawSectors(iso, kMode1Raw, 150), 150 * 2352, 2352, true, true);
-  std::string nrg2 = NrgImage(RawSectors(iso, kPlainLayout, 3), 3 * 2048, 2048, false, true);
-  std::string nrg3 = NrgImage(RawSectors(iso, kMode2Raw, 1), 2352, 2352, true, false);
-  std::string nrg4 = NrgImage(RawSectors(iso, kPlainLayout, 2), 2 * 2048, 2048, false, false);
   struct Case {
     std::string file;  // the input; "x/" a folder, absent when it has no bytes
     std::string bytes, said, out = "", verify_said = "";
@@ -109,10 +105,10 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"disc.cue", "FILE \"d.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
        "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
       // v2 DAOX, v1 DAOI, v2 ETN2, v1 ETNF
-      {"disc.nrg", nrg1, "an .nrg image (first track of 2352-byte MODE1 sectors)", iso},
-      {"disc.nrg", nrg2, "an .nrg image (first track of 2048-byte sectors)", iso},
-      {"disc.nrg", nrg3, "an .nrg image (first track of 2352-byte MODE2 sectors)", iso},
-      {"disc.nrg", nrg4, "an .nrg image (first track of 2048-byte sectors)", iso},
+      {"1.nrg", NrgImage(iso, kMode1Raw, 150, true, true), "track of 2352-byte MODE1", iso},
+      {"2.nrg", NrgImage(iso, kPlainLayout, 3, false, true), "track of 2048-byte", iso},
+      {"3.nrg", NrgImage(iso, kMode2Raw, 1, true, false), "track of 2352-byte MODE2", iso},
+      {"4.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
       // Written all the same, the damaged sectors named with their files.
       {"d.bin", RawSectors(iso, kMode2Sub, 0, f05),
        "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage. Clean the disc",
@@ -148,8 +144,9 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     if (!c.bytes.empty()) WriteFileBytes(dir.path / c.file, c.bytes);
     if (!c.data.empty()) WriteFileBytes(dir.path / c.data_file, c.data);
     bool raw = c.out == iso && !c.file.ends_with(".iso");
-    std::string said[2] = {c.said,
-                           raw ? "convert \"@" + c.file + "\" \"@disc.iso\"\n" : c.verify_said};
+    std::string iso_beside = fs::path(c.file).replace_extension(".iso").string();
+    std::string said[2] = {
+        c.said, raw ? "convert \"@" + c.file + "\" \"@" + iso_beside + "\"\n" : c.verify_said};
     for (std::string& s : said) {
       for (size_t at; (at = s.find('@')) != std::string::npos;)
         s.replace(at, 1, Utf8(Wide(dir.path / "")));
