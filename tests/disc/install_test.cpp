@@ -95,7 +95,7 @@ TEST(InstallTest, WholeInstalls) {
     EXPECT_EQ(folder.Log(), Placed(row.log, image, Utf8(g_paths.data_dir)));
     EXPECT_EQ(fake->Calls(Op::ReadFile), row.reads);
     if (row.log.ends_with(": done\r\n")) {
-      EXPECT_EQ(TreeDifferences(SmallTree(), folder.data), "extra: MINE.SAV\n");
+      EXPECT_EQ(TreeDifferences(TestImage("trees/small/HV1"), folder.data), "extra: MINE.SAV\n");
     }
     EXPECT_EQ(ReadFileBytes(folder.data / "MINE.SAV"), "a saved game");
     EXPECT_TRUE(fake->Windows().empty());
@@ -172,7 +172,7 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
                        "from %I into %D: FAILED\r\npicked %I\r\ninstalled 125 files from %I "
                        "into %D: done\r\nsetup done\r\n",
                        right, folder.data_text));
-  EXPECT_EQ(TreeDifferences(FullTree(), folder.data), "");
+  EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), folder.data), "");
   EXPECT_TRUE(IsDataInstalled());
   EXPECT_EQ(OpenHandleReport(), "");
 }

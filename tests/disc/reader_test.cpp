@@ -42,19 +42,20 @@ struct ReaderTest : ::testing::Test {
 };
 
 TEST_F(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
-  ASSERT_TRUE(Open({IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 20, 2, false),
+  ASSERT_TRUE(Open({IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 18, 2048, false),
                     IsoRecord("DIR", 20, 3, true), IsoRecord("FILE..;1", 20, 4, false),
                     IsoRecord(";1", 20, 5, false), IsoRecord("A", 20, 6, false),
                     IsoRecord("data", 20, 7, false), IsoRecord(std::string(63, 'L'), 20, 8, false),
                     IsoRecord(std::string(64, 'S'), 20, 9, false)}));
   std::vector<std::string> names;
   EXPECT_TRUE(WalkDiscDirectory(image, root, Collect, &names));
-  EXPECT_EQ(names, (std::vector<std::string>{"README.TXT@1", "DATA@2", "DIR/@3", "FILE.@4", "@5",
+  EXPECT_EQ(names, (std::vector<std::string>{"README.TXT@1", "DATA@2048", "DIR/@3", "FILE.@4", "@5",
                                              "A@6", "data@7", std::string(63, 'L') + "@8"}));
   // The first match, whatever its case; the name on the disc has lost its
-  // dot; nothing below a file; an empty component ends the path.
+  // dot; nothing below a file (DATA's extent is the root's); an empty
+  // component ends the path.
   const std::pair<const char16_t*, const char*> lookups[] = {
-      {u"data", "2"}, {u"Data.", ""}, {u"DATA\\X", ""}, {u"dir\\", "3/"}, {u"NONE", ""}};
+      {u"data", "2048"}, {u"Data.", ""}, {u"DATA\\A", ""}, {u"dir\\", "3/"}, {u"NONE", ""}};
   for (auto [path, found] : lookups) {
     DiscEntry out{};
     bool resolved = ResolveDiscPath(image, root, path, &out);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,7 +17,8 @@
 namespace {
 
 // What `run` writes to the stream it is given.
-std::string Output(const std::function<void(FILE*)>& run) {
+template <class Run>
+std::string Output(Run run) {
   FILE* out = std::tmpfile();
   run(out);
   std::string text;
@@ -64,9 +64,9 @@ TEST(ConvertTest, EdcIsTheDiscCrc) {
 
 // Each input through verify, which fails, then through convert: both say
 // `said` ('@' stands for the case's folder), verify `verify_said` too, or for
-// a raw image the command converting it to an .iso beside it; convert
-// leaves `out` ("": nothing, and no temporary file either), exiting 0 only
-// for an undamaged image.
+// a raw image the command converting it to an .iso beside it; convert leaves
+// `out` ("": nothing, or an empty file) and no temporary file, exiting 0
+// only for an undamaged image.
 TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string iso = ReadFileBytes(TestImage("level1.iso")), near = ManifestIso(true);
   uint64_t end = iso.size() / kUserDataSize;  // where track 1 ends
@@ -161,7 +161,6 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
         Output([&](FILE* f) { code = ConvertCommand(in.c_str(), out.c_str(), f); });
     EXPECT_EQ(code, c.out == iso || c.out == near ? 0 : 1) << converted;
     EXPECT_NE(converted.find(said[0]), std::string::npos) << converted;
-    EXPECT_EQ(Exists(dir.path / "o.iso"), !c.out.empty());
     EXPECT_TRUE(ReadFileBytes(dir.path / "o.iso") == c.out);
     EXPECT_FALSE(Exists(dir.path / "o.iso.partial"));
   }

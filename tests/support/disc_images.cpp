@@ -7,8 +7,6 @@
 #include "tests/support/release.h"
 
 fs::path TestImage(const std::string& name) { return BuildDir() / "test-images" / name; }
-fs::path SmallTree() { return TestImage("trees/small/HV1"); }
-fs::path FullTree() { return TestImage("trees/full/HV1"); }
 
 std::string Utf8(const std::u16string& wide) {
   std::u8string u8 = fs::path(wide).u8string();

@@ -4,15 +4,13 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "disc/manifest.h"
 #include "tests/support/files.h"
 
-// <build>/test-images/NAME, and the trees the images were made from.
+// <build>/test-images/NAME; trees/small/HV1 and trees/full/HV1 are the trees
+// the images were made from.
 fs::path TestImage(const std::string& name);
-fs::path SmallTree();  // .../trees/small/HV1
-fs::path FullTree();   // .../trees/full/HV1
 
 std::string Utf8(const std::u16string& wide);
 
