@@ -41,7 +41,8 @@ for image in "$@"; do
 done
 
 "$make_raw" "$iso" "$tmp/disc.bin"
-printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$tmp/disc.cue"
+printf '%s\r\n' 'FILE "disc.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00' \
+  > "$tmp/disc.cue"
 (cd "$tmp" && bchunk disc.bin disc.cue ref >/dev/null)
 "$tool" convert "$tmp/disc.cue" "$tmp/ours.iso" >/dev/null || fail "convert of the .cue"
 cmp "$tmp/ref01.iso" "$tmp/ours.iso" || fail "bchunk's image and ours differ"
@@ -50,7 +51,8 @@ echo "bchunk: same bytes"
 
 chdman createcd -i "$tmp/disc.cue" -o "$tmp/disc.chd" >/dev/null 2>&1 || fail "chdman createcd"
 "$tool" verify "$tmp/disc.chd" > "$tmp/chd.txt" && fail "verify accepted a .chd"
-command=$(grep '^  chdman extractcd ' "$tmp/chd.txt") || { cat "$tmp/chd.txt"; fail "no chdman command"; }
+command=$(grep '^  chdman extractcd ' "$tmp/chd.txt") ||
+  { cat "$tmp/chd.txt"; fail "no chdman command"; }
 [ "$command" = "  chdman extractcd -i \"$tmp/disc.chd\" -o \"$tmp/disc.cue\"" ] ||
   fail "unexpected command: $command"
 rm "$tmp/disc.cue" "$tmp/disc.bin"

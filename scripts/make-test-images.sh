@@ -33,7 +33,8 @@ game_tree() {
     mkdir -p "$1" && cd "$1"
     while read -r path size; do fill "HV1/$(printf %s "$path" | tr -s '\\' /)" "$size"; done
     rows=$(find HV1 -type f | wc -l)
-    [ "$rows" -eq 124 ] || { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
+    [ "$rows" -eq 124 ] ||
+      { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
     fill HV1/README.TXT 1234
   )
 }

@@ -15,10 +15,10 @@ struct TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   fs::path path;
-  std::u16string wide() const;  // as the logic sees it (native separators)
+  std::u16string wide() const;            // as the logic sees it (native separators)
 };
 
-std::u16string Wide(const fs::path& p);  // native path as UTF-16
+std::u16string Wide(const fs::path& p);     // native path as UTF-16
 std::string ReadFileBytes(const fs::path& p);
 void WriteFileBytes(const fs::path& p, const std::string& bytes);  // creates parents
 bool Exists(const fs::path& p);
