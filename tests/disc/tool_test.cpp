@@ -134,7 +134,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
        "missing.bin, which cannot be opened"},
       {"disc1.bin", RawSectors(std::string(20 * 2048, '\0'), kMode1Raw),  // but no volume
        "a raw CD image (2352-byte MODE1 sectors"},
-      {"copied/", "", "", "", "@copied/: a folder, not a disc image."},
+      {"copied/", "", "", "", ": a folder, not a disc image."},
       {"nothing.iso", "", "", "", "@nothing.iso: no such file."},
   };
   for (const Case& c : cases) {
