@@ -96,8 +96,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"disc.bin", RawSectors(iso, kMode1Raw), "a raw CD image (2352-byte MODE1 sectors, as", iso},
       {"disc.img", RawSectors(iso, kMode2Raw), "(2352-byte MODE2 sectors", iso},
       {"disc.mdf", RawSectors(iso, kMode1Sub), "(2448-byte MODE1 sectors with subchannel", iso},
-      {"disc", RawSectors(iso, kMode2Sub), "@disc: a raw CD image (2448-byte MODE2 sectors with",
-       iso},
+      {"disc", RawSectors(iso, kMode2Sub), "@disc: a raw CD image (2448-byte MODE2 sectors", iso},
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
        "", "all tracks.bin", RawSectors(iso, kMode1Raw) + std::string(300 * 2352, '\x5A')},
       {"disc.cue", audio_apart, "a .cue sheet for t1.bin (2352-byte MODE2 sectors)", iso, "",
@@ -121,9 +120,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       // What is not an image the launcher reads is named, with what to do.
       {"x.chd", "MComprHD" + std::string(120, '\0'),
        "chdman extractcd -i \"@x.chd\" -o \"@x.cue\""},
-      {"u.img",
-       std::string(0x8001, '\0') + "BEA01" + std::string(2042, '\0') + "\x02NSR02" +
-           std::string(40000, '\0'),
+      {"u.img", std::string(0x8001, '\0') + "BEA01" + std::string(2042, '\0') + "\x02NSR02",
        "UDF-only"},
       {"z.iso", "PK\x03\x04" + std::string(40000, '\0'), "ZIP archive"},
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
