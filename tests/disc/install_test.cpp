@@ -13,6 +13,8 @@
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/iso_builder.h"
+#include "tests/support/process.h"
+#include "tests/support/release.h"
 
 namespace {
 
@@ -175,6 +177,27 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), folder.data), "");
   EXPECT_TRUE(IsDataInstalled());
   EXPECT_EQ(OpenHandleReport(), "");
+}
+
+// The built program with the compiled-in manifest on a full-size image: it
+// finds its folders from its own path, and names them with backslashes.
+TEST(FullImageTest, InstallsFromTheCommandLineByteForByte) {
+  TempDir dir;
+  fs::path root = dir.path / "Halvorn Glint", image = TestImage("full.iso");
+  MakeReleaseFolder(root, {.launcher = true, .data = false});
+  std::u16string exe = Wide(LauncherIn(root));
+  std::u16string command = u"\"" + exe + u"\" --setup-from \"" + Wide(image) + u"\" --no-play";
+  ProgramResult result =
+      RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str(), 240000);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exit_code, 0u);
+  EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), root / "data" / "HV1"), "");
+  std::u16string data = Wide(root) + u"\\data\\HV1";
+  for (char16_t& c : data) c = c == u'/' ? u'\\' : c;
+  EXPECT_EQ(
+      ReadFileBytes(root / "setup.log"),
+      Placed("setup: data in %D\r\ninstalled 125 files from %I into %D: done\r\nsetup done\r\n",
+             image, Utf8(data)));
 }
 
 }  // namespace
