@@ -1,20 +1,48 @@
 #!/bin/sh
-# Checks `halvorn-disc convert` against independent programs on a raw image
-# made from ISO: bchunk's .iso from the .bin/.cue must equal ours byte for
-# byte (and both the original); a .chd made by chdman is named with the
-# chdman command that unpacks it, and that command's .cue converts to the
-# original; a UDF-only image made by mkudffs is named as one.
-# Usage: compare-convert.sh HALVORN_DISC MAKE_RAW_IMAGE ISO
+# Checks halvorn-disc against independent programs. `list` must see the same
+# records as isoinfo on every image given: type, extent, size and path,
+# compared as sorted lists (the two walk directories in different orders).
+# On a raw image made from the first: bchunk's .iso from the .bin/.cue must
+# equal `convert`'s byte for byte (and both the original); a .chd made by
+# chdman is named with the chdman command that unpacks it, and that command's
+# .cue converts to the original; a UDF-only image made by mkudffs is named as
+# one. Exit 0 when all agree.
+# Usage: compare-convert.sh HALVORN_DISC MAKE_RAW_IMAGE ISO...
 set -eu
 tool=$1
 make_raw=$2
 iso=$3
+shift 2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+for image in "$@"; do
+  "$tool" list "$image" | sort > "$tmp/ours"
+  # isoinfo without -R/-J shows the primary tree's own identifiers; drop the
+  # version suffix and one final dot as the reader does.
+  isoinfo -l -i "$image" | awk '
+    /^Directory listing of / { dir = substr($0, 22); sub(/^\//, "", dir); next }
+    /\[ *[0-9]+ [0-9a-fA-F]+\]/ {
+      extent = $0
+      sub(/^.*\[ */, "", extent)
+      sub(/ .*$/, "", extent)
+      name = $0
+      sub(/^.*\] +/, "", name)
+      sub(/ $/, "", name)
+      if (name == "." || name == "..") next
+      sub(/;.*$/, "", name)
+      sub(/\.$/, "", name)
+      printf "%s\t%s\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", extent, $5, dir, name
+    }' | sort > "$tmp/theirs"
+  diff "$tmp/ours" "$tmp/theirs" | head -20 >&2
+  cmp -s "$tmp/ours" "$tmp/theirs" || fail "isoinfo lists $image otherwise"
+  echo "isoinfo: same listing of $image ($(wc -l < "$tmp/ours") records)"
+done
+
 "$make_raw" "$iso" "$tmp/disc.bin"
-printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > "$tmp/disc.cue"
+printf '%s\r\n' 'FILE "disc.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00' \
+  > "$tmp/disc.cue"
 (cd "$tmp" && bchunk disc.bin disc.cue ref >/dev/null)
 "$tool" convert "$tmp/disc.cue" "$tmp/ours.iso" >/dev/null || fail "convert of the .cue"
 cmp "$tmp/ref01.iso" "$tmp/ours.iso" || fail "bchunk's image and ours differ"
@@ -23,7 +51,8 @@ echo "bchunk: same bytes"
 
 chdman createcd -i "$tmp/disc.cue" -o "$tmp/disc.chd" >/dev/null 2>&1 || fail "chdman createcd"
 "$tool" verify "$tmp/disc.chd" > "$tmp/chd.txt" && fail "verify accepted a .chd"
-command=$(grep '^  chdman extractcd ' "$tmp/chd.txt") || { cat "$tmp/chd.txt"; fail "no chdman command"; }
+command=$(grep '^  chdman extractcd ' "$tmp/chd.txt") ||
+  { cat "$tmp/chd.txt"; fail "no chdman command"; }
 [ "$command" = "  chdman extractcd -i \"$tmp/disc.chd\" -o \"$tmp/disc.cue\"" ] ||
   fail "unexpected command: $command"
 rm "$tmp/disc.cue" "$tmp/disc.bin"

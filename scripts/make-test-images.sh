@@ -4,8 +4,7 @@
 #     level1.iso (ISO level 1, ";1" suffixes), level2-nover.iso (level 2, no
 #     suffixes), level3-joliet-rr.iso (level 3, Joliet and Rock Ridge) of a
 #     small tree, and full.iso of every manifest row; the trees they were made
-#     from (trees/small, trees/full) are kept for comparing extracted files;
-#     copy.iso, HV1 holding A.DAT (5 bytes), B.DAT (3 MiB + 7) and C.DAT (empty)
+#     from (trees/small, trees/full) are kept for comparing extracted files
 #   make-test-images.sh --game MANIFEST IMAGE   one image the launcher accepts
 #   make-test-images.sh --iso IMAGE TREE [XORRISO OPTION...]
 # MANIFEST is disc/manifest.cpp or what `halvorn-disc manifest` prints.
@@ -34,7 +33,8 @@ game_tree() {
     mkdir -p "$1" && cd "$1"
     while read -r path size; do fill "HV1/$(printf %s "$path" | tr -s '\\' /)" "$size"; done
     rows=$(find HV1 -type f | wc -l)
-    [ "$rows" -eq 124 ] || { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
+    [ "$rows" -eq 124 ] ||
+      { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
     fill HV1/README.TXT 1234
   )
 }
@@ -69,10 +69,4 @@ iso "$out/level2-nover.iso" "$out/trees/small" -iso-level 2 -N
 iso "$out/level3-joliet-rr.iso" "$out/trees/small" -iso-level 3 -J -R
 game_tree "$out/trees/full" "$2"
 iso "$out/full.iso" "$out/trees/full" -iso-level 2 -J -R
-mkdir -p "$out/trees/copy/HV1"
-cd "$out/trees/copy/HV1"
-printf aaaaa > A.DAT
-fill B.DAT $((3 * 1048576 + 7))
-: > C.DAT
-iso "$out/copy.iso" "$out/trees/copy" -iso-level 1
 touch "$out/stamp"

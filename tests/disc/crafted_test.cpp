@@ -19,40 +19,23 @@ namespace {
 // Images no mastering program writes, made to step outside the data
 // directory or to make the copy run without end: each installed from a file
 // with its outcome, then through the fuzz targets' own checks over the disk
-// in memory, as a fuzz run takes it for a seed.
+// in memory, as a fuzz run takes it for a seed (those check that every path
+// made lies inside the data directory, and that a refused image makes none).
 struct HostileTest : ::testing::TestWithParam<HostileImage> {
   ScopedFake fake;
   InstallFolder folder;
   fs::path image_path = folder.dir.path / "crafted.iso";
-
-  // Everything in the test's folder outside the data directory and its
-  // parent (made with it).
-  std::vector<std::string> Outside() {
-    std::vector<std::string> entries;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.dir.path)) {
-      std::string path = entry.path().generic_string();
-      if (entry.path() != folder.data.parent_path() &&
-          !(path + "/").starts_with(folder.data.generic_string() + "/")) {
-        entries.push_back(path);
-      }
-    }
-    return entries;
-  }
 };
 
 TEST_P(HostileTest, HasItsOutcome) {
   const HostileImage& h = GetParam();
   IsoImage image = h.make();
   SaveIsoImage(image, image_path);
-  std::vector<std::string> outside_before = Outside();
   EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
 
-  std::string expected;
-  for (std::string line : h.lines) {
-    size_t at = line.find("%D");
-    if (at != std::string::npos) line.replace(at, 2, folder.data_text);
-    expected += line + "\r\n";
-  }
+  std::string expected = h.log;
+  for (size_t at; (at = expected.find("%D")) != std::string::npos;)
+    expected.replace(at, 2, folder.data_text);
   std::string image_text = Utf8(Wide(image_path));
   // That a refused image writes nothing is the fuzz install's check below.
   if (h.files == kRefused) {
@@ -62,7 +45,6 @@ TEST_P(HostileTest, HasItsOutcome) {
                 folder.data_text + (h.accepted ? ": done\r\n" : ": FAILED\r\n");
   }
   EXPECT_EQ(folder.Log(), expected);
-  EXPECT_EQ(Outside(), outside_before);
   EXPECT_EQ(OpenHandleReport(), "");
   uint64_t peak = PeakMemoryBytes();
   EXPECT_GT(peak, 0u);

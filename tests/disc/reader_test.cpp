@@ -1,9 +1,11 @@
+#include "disc/reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "disc/reader.h"
 #include "disc/verify.h"
 #include "tests/support/files.h"
 #include "tests/support/iso_builder.h"
@@ -25,8 +27,7 @@ struct ReaderTest : ::testing::Test {
   // False when no root reads; `patch` sets one byte of the descriptor first.
   bool Open(const std::vector<std::string>& records, int patch = -1, char value = 0) {
     IsoImage iso = NewIsoImage();
-    uint32_t extent = ReserveIsoBlocks(iso, IsoDirectorySectors(records));
-    SetIsoRoot(iso, extent, PutIsoDirectory(iso, extent, extent, records));
+    SetIsoRoot(iso, AddIsoDirectory(iso, "", records));
     if (patch >= 0) iso.bytes[0x8000 + patch] = value;
     TearDown();  // the image written next must not be open
     SaveIsoImage(iso, dir.path / "r.iso");
@@ -38,36 +39,28 @@ struct ReaderTest : ::testing::Test {
     if (image != INVALID_HANDLE_VALUE) CloseHandle(image);
     image = INVALID_HANDLE_VALUE;
   }
-  std::vector<std::string> Names() {
-    std::vector<std::string> names;
-    EXPECT_TRUE(WalkDiscDirectory(image, root, Collect, &names));
-    return names;
-  }
-  std::string Resolve(const char16_t* path) {
-    DiscEntry out{};
-    if (!ResolveDiscPath(image, root, path, &out)) return "fails";
-    return std::to_string(out.size) + (out.is_dir ? "/" : "");
-  }
 };
 
-TEST_F(ReaderTest, NamesLoseTheirVersionAndOneFinalDot) {
-  ASSERT_TRUE(Open({IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 20, 2, false),
+TEST_F(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
+  ASSERT_TRUE(Open({IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 18, 2048, false),
                     IsoRecord("DIR", 20, 3, true), IsoRecord("FILE..;1", 20, 4, false),
                     IsoRecord(";1", 20, 5, false), IsoRecord("A", 20, 6, false),
-                    IsoRecord(std::string(63, 'L'), 20, 7, false),
-                    IsoRecord(std::string(64, 'S'), 20, 8, false)}));
-  EXPECT_EQ(Names(), (std::vector<std::string>{"README.TXT@1", "DATA@2", "DIR/@3", "FILE.@4",
-                                               "@5", "A@6", std::string(63, 'L') + "@7"}));
-}
-
-TEST_F(ReaderTest, LookupsIgnoreCaseTakeTheFirstMatchAndStopAtFiles) {
-  ASSERT_TRUE(Open({IsoRecord("FILE.;1", 20, 1, false), IsoRecord("file", 20, 2, false),
-                    IsoRecord("SUB", 16, 2048, true)}));
-  EXPECT_EQ(Resolve(u"file"), "1");
-  EXPECT_EQ(Resolve(u"File."), "fails");  // the name on the disc has lost its dot
-  EXPECT_EQ(Resolve(u"FILE\\X"), "fails");  // nothing below a file
-  EXPECT_EQ(Resolve(u"sub\\"), "2048/");    // an empty component ends the path
-  EXPECT_EQ(Resolve(u"NONE"), "fails");
+                    IsoRecord("data", 20, 7, false), IsoRecord(std::string(63, 'L'), 20, 8, false),
+                    IsoRecord(std::string(64, 'S'), 20, 9, false)}));
+  std::vector<std::string> names;
+  EXPECT_TRUE(WalkDiscDirectory(image, root, Collect, &names));
+  EXPECT_EQ(names, (std::vector<std::string>{"README.TXT@1", "DATA@2048", "DIR/@3", "FILE.@4", "@5",
+                                             "A@6", "data@7", std::string(63, 'L') + "@8"}));
+  // The first match, whatever its case; the name on the disc has lost its
+  // dot; nothing below a file (DATA's extent is the root's); an empty
+  // component ends the path.
+  const std::pair<const char16_t*, const char*> lookups[] = {
+      {u"data", "2048"}, {u"Data.", ""}, {u"DATA\\A", ""}, {u"dir\\", "3/"}, {u"NONE", ""}};
+  for (auto [path, found] : lookups) {
+    DiscEntry out{};
+    bool resolved = ResolveDiscPath(image, root, path, &out);
+    EXPECT_EQ(resolved ? std::to_string(out.size) + (out.is_dir ? "/" : "") : "", found);
+  }
 }
 
 TEST_F(ReaderTest, TheDescriptorMustBeAPrimaryOne) {

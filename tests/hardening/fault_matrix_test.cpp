@@ -70,14 +70,11 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
     WriteFileBytes(source / "GAMEDAT" / "SUB" / "IN.DAT", "inner file");
     WriteFileBytes(source / "HV1.EXE", "MZ program");
     manifest.push_back({u"HV1.EXE", 10});
-    uint32_t g = ReserveIsoBlocks(iso, IsoDirectorySectors(gamedat));
-    uint32_t sub = ReserveIsoBlocks(iso, 1);
-    uint32_t sub_size = PutIsoDirectory(
-        iso, sub, g, {IsoRecord("IN.DAT;1", AddIsoFile(iso, "inner file"), 10, false)});
-    gamedat.push_back(IsoRecord("SUB", sub, sub_size, true));
-    PutIsoRootWithFolder(iso,
-                         {IsoRecord("GAMEDAT", g, PutIsoDirectory(iso, g, g, gamedat), true),
-                          IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)});
+    uint32_t exe = AddIsoFile(iso, "MZ program");
+    std::string in = IsoRecord("IN.DAT;1", AddIsoFile(iso, "inner file"), 10, false);
+    gamedat.push_back(AddIsoDirectory(iso, "SUB", {in}));
+    PutIsoRootWithFolder(iso, {AddIsoDirectory(iso, "GAMEDAT", gamedat),
+                               IsoRecord("HV1.EXE;1", exe, 10, false)});
     SaveIsoImage(iso, image);
 
     MakeReleaseFolder(root, {false, true, false});

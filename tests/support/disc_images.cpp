@@ -7,8 +7,6 @@
 #include "tests/support/release.h"
 
 fs::path TestImage(const std::string& name) { return BuildDir() / "test-images" / name; }
-fs::path SmallTree() { return BuildDir() / "test-images" / "trees" / "small" / "HV1"; }
-fs::path FullTree() { return BuildDir() / "test-images" / "trees" / "full" / "HV1"; }
 
 std::string Utf8(const std::u16string& wide) {
   std::u8string u8 = fs::path(wide).u8string();
@@ -34,10 +32,9 @@ std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
   for (const auto& [path, is_dir] : want) {
     if (!got.contains(path)) {
       differences += "missing: " + path + "\n";
-    } else if (got[path] != is_dir) {
-      differences += "other kind: " + path + "\n";
-    } else if (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path)) {
-      differences += "other bytes: " + path + "\n";
+    } else if (got[path] != is_dir ||
+               (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path))) {
+      differences += "other: " + path + "\n";
     }
   }
   for (const auto& [path, is_dir] : got) {
@@ -46,15 +43,8 @@ std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
   return differences;
 }
 
-size_t CountFiles(const fs::path& folder) {
-  size_t files = 0;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
-    if (e.is_regular_file()) ++files;
-  }
-  return files;
-}
-
-InstallFolder::InstallFolder(bool open_log) : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
+InstallFolder::InstallFolder(bool open_log)
+    : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
   MakeReleaseFolder(root, {.data = false});
   SetInstallRoot(Wide(root).c_str());
   data_text = Utf8(g_paths.data_dir);

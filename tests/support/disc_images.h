@@ -4,23 +4,19 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "disc/manifest.h"
 #include "tests/support/files.h"
 
-// <build>/test-images/NAME, and the trees the images were made from.
+// <build>/test-images/NAME; trees/small/HV1 and trees/full/HV1 are the trees
+// the images were made from.
 fs::path TestImage(const std::string& name);
-fs::path SmallTree();  // .../trees/small/HV1
-fs::path FullTree();   // .../trees/full/HV1
 
 std::string Utf8(const std::u16string& wide);
 
 // Every difference between two trees (files missing on either side, other
 // bytes, a file where a folder should be), one per line; "" when they agree.
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual);
-// Files below a folder, at any depth.
-size_t CountFiles(const fs::path& folder);
 
 // A release folder with no data, the install root pointed at it and, unless
 // told otherwise, the setup log open; Log() closes the log and gives its bytes.
@@ -29,7 +25,7 @@ struct InstallFolder {
   ~InstallFolder();
   TempDir dir;
   fs::path root;
-  fs::path data;         // root/data/HV1
-  std::string data_text; // the data directory as log lines give it
+  fs::path data;          // root/data/HV1
+  std::string data_text;  // the data directory as log lines give it
   std::string Log();
 };

@@ -1,6 +1,7 @@
 #include "tests/support/hostile_images.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -14,6 +15,11 @@ std::string Dir(const std::string& id, uint32_t extent, uint32_t size = 2048) {
 std::string File(const std::string& id, uint32_t extent, uint32_t size = 2) {
   return IsoRecord(id, extent, size, false);
 }
+// `record` with the byte at `at` set to `value`, its first `length` bytes.
+std::string Patched(std::string record, size_t at, char value, size_t length = 255) {
+  record[at] = value;
+  return record.substr(0, length);
+}
 
 IsoImage WithData(const std::string& data = "ok") {
   IsoImage image = NewIsoImage();
@@ -21,27 +27,25 @@ IsoImage WithData(const std::string& data = "ok") {
   return image;
 }
 
-// HV1 holding `records`; extra folders are laid out by the caller first.
-IsoImage WithFolder(IsoImage image, const Records& records) {
+// HV1 holding `records`, after what `image` holds already.
+IsoImage Hv1(const Records& records, IsoImage image = WithData()) {
   PutIsoRootWithFolder(image, records);
   return image;
 }
 
-IsoImage Hv1(const Records& records) { return WithFolder(WithData(), records); }
-
 // The root holding `records`, with no HV1 folder made for them.
-IsoImage WithRoot(IsoImage image, const Records& records) {
-  uint32_t root = ReserveIsoBlocks(image, 1);
-  SetIsoRoot(image, root, PutIsoDirectory(image, root, root, records));
+IsoImage WithRoot(const Records& records) {
+  IsoImage image = WithData();
+  SetIsoRoot(image, AddIsoDirectory(image, "", records));
   return image;
 }
 
 // HV1 holding a folder laid out by hand: `bytes` at its start.
-IsoImage WithRawFolder(const std::string& bytes, uint32_t size = 2048) {
+IsoImage WithRawFolder(std::string bytes, uint32_t size = 2048) {
   IsoImage image = WithData();
-  uint32_t raw = ReserveIsoBlocks(image, (size + 2047) / 2048);
-  PutIsoBytes(image, uint64_t{raw} * 2048, bytes);
-  return WithFolder(image, {Dir("RAW", raw, size)});
+  bytes.resize(std::max<size_t>(bytes.size(), size), '\0');  // the image holds the whole folder
+  uint32_t raw = AddIsoFile(image, bytes);
+  return Hv1({Dir("RAW", raw, size)}, image);
 }
 
 // HV1 holding a chain of folders named `names`, each holding the next. The
@@ -50,47 +54,43 @@ IsoImage WithRawFolder(const std::string& bytes, uint32_t size = 2048) {
 IsoImage Chain(const Records& names, const char* loop = nullptr, size_t to = 0,
                Records files = {}) {
   IsoImage image = WithData();
-  std::vector<uint32_t> extents;
-  for (size_t i = 0; i <= names.size(); ++i) extents.push_back(ReserveIsoBlocks(image, 1));
-  if (loop != nullptr) files.push_back(Dir(loop, extents[to]));
-  for (size_t i = names.size(); i > 0; --i) {
-    PutIsoDirectory(image, extents[i], extents[i - 1], files);
-    files = {Dir(names[i - 1], extents[i])};
-  }
-  PutIsoDirectory(image, extents[0], extents[0], files);
-  return WithRoot(image, {Dir("HV1", extents[0])});
+  // Laid out from the last folder up, a sector each, HV1 after them.
+  uint32_t last = IsoNextBlock(image);
+  if (loop != nullptr) files.push_back(Dir(loop, last + names.size() - to));
+  for (size_t i = names.size(); i > 0; --i) files = {AddIsoDirectory(image, names[i - 1], files)};
+  return Hv1(files, image);
 }
 
-// Identifiers that must never become a path component, each with the name
-// the log shows (one final dot dropped; control bytes as '?'; bytes above
-// ASCII widened, so as UTF-8).
-const std::pair<const char*, const char*> kUnsafeNames[] = {
-    {"...", ".."}, {"..", "."}, {". .", ". "}, {"A\\B", "A\\B"}, {"A/B", "A/B"},
-    {"C:", "C:"}, {"X:Y", "X:Y"}, {"TAB\tNAME", "TAB?NAME"},
-    {"X\r\nsetup done", "X??setup done"}, {"NUL", "NUL"}, {"con.txt", "con.txt"},
-    {"COM1", "COM1"}, {"Q?", "Q?"}, {"", ""},
-    // Devices as Windows matches them: trailing spaces and what follows a
-    // dot ignored, superscript port numbers.
-    {"NUL .TXT", "NUL .TXT"}, {"COM1 .DAT", "COM1 .DAT"}, {"AUX  ", "AUX  "},
-    {"COM\xb9", "COM\xc2\xb9"}, {"lpt\xb3.x", "lpt\xc2\xb3.x"}, {"CONOUT$", "CONOUT$"}};
+// Identifiers that must never become a path component, each followed by the
+// name the log shows (one final dot dropped; control bytes as '?'; bytes above
+// ASCII widened, so as UTF-8), '|' between them. Devices are matched as
+// Windows does: trailing spaces and what follows a dot ignored, superscript
+// port numbers.
+std::vector<std::string> UnsafeNamesAndLines() {
+  std::string_view list =
+      "...|..|..|.|. .|. |A\\B|A\\B|A/B|A/B|C:|C:|X:Y|X:Y|TAB\tNAME|TAB?NAME|X\r\nsetup done|"
+      "X??setup done|NUL|NUL|con.txt|con.txt|COM1|COM1|Q?|Q?|||NUL .TXT|NUL .TXT|COM1 .DAT|"
+      "COM1 .DAT|AUX  |AUX  |COM\xb9|COM\xc2\xb9|lpt\xb3.x|lpt\xc2\xb3.x|CONOUT$|CONOUT$";
+  std::vector<std::string> parts(1);
+  for (char c : list) c == '|' ? parts.emplace_back() : parts.back() += c;
+  return parts;
+}
 
-// Every unsafe name as a file, a folder named "..." (which would be ".."),
+// A folder named "..." (which would be ".."), every unsafe name as a file,
 // and two safe files, COMA.DAT being no port.
 IsoImage UnsafeNames() {
   IsoImage image = WithData();
-  uint32_t inner = ReserveIsoBlocks(image, 1);
-  PutIsoDirectory(image, inner, inner, {File("ESCAPED.DAT", kData)});
-  Records records;
-  for (auto [id, shown] : kUnsafeNames) records.push_back(File(std::string(id) + ";1", kData));
-  records.insert(records.end(),
-                 {Dir("...", inner), File("GOOD.DAT;1", kData), File("COMA.DAT;1", kData)});
-  return WithFolder(image, records);
+  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT", kData)})};
+  std::vector<std::string> names = UnsafeNamesAndLines();
+  for (size_t i = 0; i < names.size(); i += 2) records.push_back(File(names[i] + ";1", kData));
+  records.insert(records.end(), {File("GOOD.DAT;1", kData), File("COMA.DAT;1", kData)});
+  return Hv1(records, image);
 }
 
-Records UnsafeNameLines() {
-  Records lines;
-  for (auto [id, shown] : kUnsafeNames) lines.push_back(std::string("image: unsafe name ") + shown);
-  lines.push_back("image: unsafe name ..");
+std::string UnsafeNameLines() {
+  std::string lines = "image: unsafe name ..\r\n";
+  std::vector<std::string> names = UnsafeNamesAndLines();
+  for (size_t i = 1; i < names.size(); i += 2) lines += "image: unsafe name " + names[i] + "\r\n";
   return lines;
 }
 
@@ -99,16 +99,19 @@ Records UnsafeNameLines() {
 // same bytes while it descends (1 GiB by the depth bound).
 IsoImage OverlappingFolders() {
   IsoImage image = NewIsoImage();
-  const uint32_t sectors = 8192 + 70;
-  uint32_t first = ReserveIsoBlocks(image, sectors);
+  const uint32_t sectors = 8192 + 70, first = IsoNextBlock(image);
+  std::string folders;
   for (uint32_t k = 0; k + 1 < sectors; ++k) {
-    PutIsoBytes(image, uint64_t{first + k} * 2048, Dir("D", first + k + 1, 0x1000000));
+    folders.resize(k * 2048, '\0');
+    folders += Dir("D", first + k + 1, 0x1000000);
   }
-  return WithFolder(image, {Dir("D", first, 0x1000000)});
+  folders.resize(sectors * 2048, '\0');
+  AddIsoFile(image, folders);
+  return Hv1({Dir("D", first, 0x1000000)}, image);
 }
 
 IsoImage TerminatorFirst() {
-  IsoImage image = WithFolder(NewIsoImage(), {});
+  IsoImage image = Hv1({}, NewIsoImage());
   auto primary = image.bytes.begin() + 16 * 2048;
   std::swap_ranges(primary, primary + 2048, primary + 2048);
   return image;
@@ -116,9 +119,9 @@ IsoImage TerminatorFirst() {
 
 IsoImage FolderReachedTwice() {
   IsoImage image = WithData();
-  uint32_t shared = ReserveIsoBlocks(image, 1);
-  PutIsoDirectory(image, shared, shared, {File("F.DAT", kData)});
-  return WithFolder(image, {Dir("ONE", shared), Dir("TWO", shared)});
+  uint32_t shared = IsoNextBlock(image);
+  AddIsoDirectory(image, "ONE", {File("F.DAT", kData)});
+  return Hv1({Dir("ONE", shared), Dir("TWO", shared)}, image);
 }
 
 // A.DAT then zeros; then nothing at the second sector's start but a record
@@ -132,15 +135,15 @@ IsoImage ZeroAtASectorStart() {
 }
 
 IsoImage TruncatedInItsFolders() {
-  IsoImage image = WithFolder(WithData(std::string(5000, 't')), {File("CUT.DAT", kData, 5000)});
+  IsoImage image = Hv1({File("CUT.DAT", kData, 5000)}, WithData(std::string(5000, 't')));
   image.bytes.resize(image.bytes.size() - 4000);
   return image;
 }
 
-std::string Repeated(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
+std::string TooDeep() {
+  std::string line = "image: too deep at %D";
+  for (int i = 0; i < 65; ++i) line += "\\D";
+  return line + "\r\n";
 }
 
 }  // namespace
@@ -152,58 +155,63 @@ const std::vector<HostileImage> kHostileImages = {
     // one), no HV1 folder, an image cut inside its folders.
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, false, kRefused},
     {"TerminatorFirst", TerminatorFirst, false, kRefused},
-    {"NoGameFolder", [] { return WithRoot(WithData(), {Dir("HV2", kData)}); }, false, kRefused},
-    {"GameFolderIsAFile", [] { return WithRoot(WithData(), {File("HV1;1", kData)}); }, false,
-     kRefused},
+    {"NoGameFolder", [] { return WithRoot({Dir("HV2", kData)}); }, false, kRefused},
+    {"GameFolderIsAFile", [] { return WithRoot({File("HV1;1", kData)}); }, false, kRefused},
     {"TruncatedInItsFolders", TruncatedInItsFolders, false, kRefused},
     // Loops onto a folder itself, its parent or an ancestor fail the copy.
-    {"LoopThreeLevelsUp", [] { return Chain({"A", "B", "C"}, "UP", 1, {File("F.DAT", kData)}); },
-     false, 1, {"image: directory loop at %D\\A\\B\\C\\UP"}},
+    {"LoopThreeLevelsUp",
+     [] {
+       return Chain({"A", "B", "C"}, "UP", 1, {File("F.DAT", kData)});
+     },
+     false, 1, "image: directory loop at %D\\A\\B\\C\\UP\r\n"},
     {"FolderPointingAtItself", [] { return Chain({"SUB"}, "AGAIN", 1); }, false, 0,
-     {"image: directory loop at %D\\SUB\\AGAIN"}},
+     "image: directory loop at %D\\SUB\\AGAIN\r\n"},
     {"FolderPointingAtItsParent", [] { return Chain({"SUB"}, "UP", 0); }, false, 0,
-     {"image: directory loop at %D\\SUB\\UP"}},
+     "image: directory loop at %D\\SUB\\UP\r\n"},
     // Shared folders would multiply the work at every level: copied once.
-    {"FolderReachedTwice", FolderReachedTwice, false, 1, {"image: directory loop at %D\\TWO"}},
-    {"NestedPastTheBound", [] { return Chain(Records(70, "D")); }, false, 0,
-     {"image: too deep at %D" + Repeated("\\D", 65)}},
+    {"FolderReachedTwice", FolderReachedTwice, false, 1, "image: directory loop at %D\\TWO\r\n"},
+    {"NestedPastTheBound", [] { return Chain(Records(70, "D")); }, false, 0, TooDeep()},
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
     {"OverlappingFolders", OverlappingFolders, false, 0,
-     {"image: too much folder data at %D\\D\\D\\D\\D"}},
-    // An identifier running past its record ends its folder's walk.
+     "image: too much folder data at %D\\D\\D\\D\\D\r\n"},
+    // An identifier running past its record (30 bytes long in a 46-byte
+    // record) ends its folder's walk.
     {"IdentifierPastItsRecord",
      [] {
-       return Hv1({File("FIRST.DAT", kData), IsoRawRecord(40, 30, "LONGNAME.DAT", kData, 2, false),
+       return Hv1({File("FIRST.DAT", kData), Patched(File("LONGNAME.DAT", kData), 32, 30),
                    File("AFTER.DAT", kData)});
      },
      true, 1},
     {"FileExtentPastTheEnd", [] { return Hv1({File("FAR.DAT", 900000, 10)}); }, false, 1,
-     {"copy failed at %D\\FAR.DAT"}},
+     "copy failed at %D\\FAR.DAT\r\n"},
     // Also an image cut inside a file: the read comes up short.
     {"FileSizePastTheEnd", [] { return Hv1({File("LONG.DAT", kData, 3u << 20)}); }, false, 1,
-     {"copy failed at %D\\LONG.DAT"}},
+     "copy failed at %D\\LONG.DAT\r\n"},
     // Nothing is copied below a folder that cannot be read whole.
     {"FolderExtentPastTheEnd", [] { return Hv1({Dir("GONE", 900000)}); }, false, 0},
     {"FolderAtTheLastExtent", [] { return Hv1({Dir("LAST", 0xFFFFFFFF)}); }, false, 0},
     {"FolderOfSizeZero", [] { return Hv1({Dir("NOTHING", kData, 0)}); }, false, 0},
     {"FolderOf16MiBIsRead", [] { return WithRawFolder(File("IN", kData), 0x1000000); }, true, 1},
-    {"FolderOf16MiBPlusOneIsRefused",
-     [] { return WithRawFolder(File("IN", kData), 0x1000001); }, false, 0},
+    {"FolderOf16MiBPlusOneIsRefused", [] { return WithRawFolder(File("IN", kData), 0x1000001); },
+     false, 0},
     // A record of length 33, or running past its folder, ends the folder's
     // walk; a zero byte at a sector's start skips the rest of that sector.
     {"RecordOfLength33EndsTheFolder",
      [] {
-       return WithRawFolder(File("A.DAT", kData) + IsoRawRecord(33, 0, "", kData, 2, false) +
+       return WithRawFolder(File("A.DAT", kData) + Patched(File("", kData), 0, 33, 33) +
                             File("B.DAT", kData));
      },
      true, 1},
-    {"RecordRunningPastTheFolderEndsIt",
-     [] {
-       std::string bytes = File("A.DAT", kData) + File("B.DAT", kData);
-       return WithRawFolder(bytes, static_cast<uint32_t>(bytes.size() - 1));
-     },
-     true, 1},
+    {"RecordRunningPastTheFolderEndsIt",  // two records of 38 bytes in a folder of 75
+     [] { return WithRawFolder(File("A.DAT", kData) + File("B.DAT", kData), 75); }, true, 1},
     {"ZeroAtASectorStartSkipsTheSector", ZeroAtASectorStart, true, 2},
+    // Names differing in case: one file on Windows, two on a case-sensitive
+    // file system, both copied.
+    {"NamesDifferingInCase",
+     [] {
+       return Hv1({File("CASE.DAT;1", kData), File("case.dat", kData)});
+     },
+     true, 2},
     {"NamesAboveAsciiAreCopied", [] { return Hv1({File("CAF\xc9.DAT", kData)}); }, true, 1},
     {"FileInTheDescriptorArea", [] { return Hv1({File("PVD.DAT", 16, 2048)}); }, true, 1},
 };

@@ -16,7 +16,7 @@ struct HostileImage {
   // The count in its last line, or kRefused: refused outright, the image's
   // line alone logged and nothing written.
   int files;
-  std::vector<std::string> lines;  // logged before it ("%D" stands for the data directory)
+  std::string log;  // lines logged before it ("%D" stands for the data directory)
 };
 
 extern const std::vector<HostileImage> kHostileImages;

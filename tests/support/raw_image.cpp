@@ -1,75 +1,61 @@
 #include "tests/support/raw_image.h"
 
-#include <cstring>
-
 namespace {
 
-uint8_t Bcd(uint32_t v) { return static_cast<uint8_t>((v / 10) << 4 | (v % 10)); }
+char Bcd(uint32_t v) { return static_cast<char>((v / 10) << 4 | (v % 10)); }
 
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-std::string Be(uint64_t v, int bytes) {
+// `v` in `bytes` bytes, big-endian (as .nrg chunks hold it) unless told.
+std::string Bytes(uint64_t v, int bytes, bool big = true) {
   std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(v >> (8 * i));
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * (big ? bytes - 1 - i : i)));
   return out;
 }
 
-void RawSector(const uint8_t* data, uint32_t block, const SectorLayout& l, uint8_t* s) {
-  static const uint8_t kSync[12] = {0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
-  std::memset(s, 0, l.size);
-  std::memcpy(s, kSync, 12);
+// Sync, BCD address, mode, for mode 2 a Form 1 data subheader (twice), the
+// user data and its EDC, the ECC left zero; subchannel bytes past 2352.
+std::string RawSector(const std::string& data, uint32_t block, const SectorLayout& l) {
   uint32_t address = block + 150;
-  s[12] = Bcd(address / (60 * 75));
-  s[13] = Bcd(address / 75 % 60);
-  s[14] = Bcd(address % 75);
-  s[15] = l.mode;
-  std::memcpy(s + l.data_offset, data, kUserDataSize);
-  if (l.mode == 1) {
-    PutLe32(s + kMode1EdcOffset, ComputeEdc(s, kMode1EdcOffset));
-  } else {
-    s[18] = s[22] = 0x08;  // submode: data, Form 1
-    PutLe32(s + kForm1EdcOffset, ComputeEdc(s + 16, kForm1EdcOffset - 16));
-  }
-  for (uint32_t i = kRawSectorSize; i < l.size; ++i)
-    s[i] = static_cast<uint8_t>(i * 7);  // subchannel
+  std::string s = std::string(1, '\0') + std::string(10, '\xFF') + std::string(1, '\0') +
+                  Bcd(address / 4500) + Bcd(address / 75 % 60) + Bcd(address % 75) +
+                  static_cast<char>(l.mode);
+  if (l.mode == 2) s += std::string("\0\0\x08\0\0\0\x08\0", 8);
+  s += data;
+  size_t from = l.mode == 1 ? 0 : 16;  // what the EDC covers
+  s += Bytes(ComputeEdc(reinterpret_cast<const uint8_t*>(s.data()) + from, s.size() - from), 4,
+             false);
+  s.resize(kRawSectorSize, '\0');
+  for (uint32_t i = kRawSectorSize; i < l.size; ++i) s += static_cast<char>(i * 7);
+  return s;
 }
 
 }  // namespace
 
 std::string RawSectors(const std::string& iso, const SectorLayout& l, uint32_t pregap,
                        int64_t damaged_block) {
-  uint32_t blocks = static_cast<uint32_t>(iso.size() / kUserDataSize);
-  std::string out(size_t{pregap + blocks} * l.size, '\0');
-  for (uint32_t b = 0; b < blocks; ++b) {
-    uint8_t* s = reinterpret_cast<uint8_t*>(&out[size_t{pregap + b} * l.size]);
-    const uint8_t* data = reinterpret_cast<const uint8_t*>(iso.data()) + size_t{b} * kUserDataSize;
-    if (l.size == kUserDataSize) {
-      std::memcpy(s, data, kUserDataSize);
-    } else {
-      RawSector(data, b, l, s);
-    }
-    if (b == damaged_block) s[l.data_offset + 100] ^= 0x40;
+  std::string out(size_t{pregap} * l.size, '\0');
+  for (uint32_t b = 0; size_t{b} * kUserDataSize < iso.size(); ++b) {
+    std::string data = iso.substr(size_t{b} * kUserDataSize, kUserDataSize);
+    std::string sector = l.size == kUserDataSize ? data : RawSector(data, b, l);
+    if (b == damaged_block) sector[l.data_offset + 100] ^= 0x40;
+    out += sector;
   }
   return out;
 }
 
-std::string NrgImage(const std::string& sectors, uint32_t pregap_bytes, uint32_t sector_size,
-                     bool v2, bool dao) {
+std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pregap, bool v2,
+                     bool dao) {
+  std::string sectors = RawSectors(iso, l, pregap);
+  uint64_t start = uint64_t{pregap} * l.size;
   int field = v2 ? 8 : 4;
-  std::string body;
-  if (dao) {
-    body = std::string(22, '\0');  // size, catalogue number, kind, first and last track
-    body += std::string(12, '\0') + Be(sector_size, 2) + Be(sector_size == 2048 ? 0 : 5, 2) +
-            Be(0, 2) + Be(0, field) + Be(pregap_bytes, field) + Be(sectors.size(), field);
-  } else {
-    uint32_t mode = sector_size == 2048 ? 0 : 6;
-    body = Be(pregap_bytes, field) + Be(sectors.size() - pregap_bytes, field) + Be(mode, 4) +
-           Be(0, 4) + Be(0, 4);
-  }
+  // DAO: size, catalogue number, kind, first and last track, then the track's
+  // ISRC, sector size, mode, index 0, index 1 and end; TAO: the track's start,
+  // length and mode.
+  std::string body = dao ? std::string(34, '\0') + Bytes(l.size, 2) +
+                               Bytes(l.size == 2048 ? 0 : 5, 2) + Bytes(0, 2) + Bytes(0, field) +
+                               Bytes(start, field) + Bytes(sectors.size(), field)
+                         : Bytes(start, field) + Bytes(sectors.size() - start, field) +
+                               Bytes(l.size == 2048 ? 0 : 6, 4) + Bytes(0, 8);
   std::string id = dao ? (v2 ? "DAOX" : "DAOI") : (v2 ? "ETN2" : "ETNF");
-  std::string out = sectors + id + Be(body.size(), 4) + body + "END!" + Be(0, 4);
-  return out + (v2 ? "NER5" + Be(sectors.size(), 8) : "NERO" + Be(sectors.size(), 4));
+  std::string out = sectors + id + Bytes(body.size(), 4) + body + "END!" + Bytes(0, 4);
+  return out + (v2 ? "NER5" + Bytes(sectors.size(), 8) : "NERO" + Bytes(sectors.size(), 4));
 }

@@ -19,7 +19,8 @@ constexpr SectorLayout kMode2Sub = {kRawSubchannelSectorSize, kForm1DataOffset, 
 std::string RawSectors(const std::string& iso, const SectorLayout& layout, uint32_t pregap = 0,
                        int64_t damaged_block = -1);
 
-// An .nrg image of one track: `sectors`, then the chunks and the footer.
-// `v2` picks NER5 with 64-bit offsets, `dao` DAOX/DAOI over ETN2/ETNF.
-std::string NrgImage(const std::string& sectors, uint32_t pregap_bytes, uint32_t sector_size,
-                     bool v2, bool dao);
+// An .nrg image of one track, RawSectors(iso, layout, pregap), then the
+// chunks and the footer. `v2` picks NER5 with 64-bit offsets, `dao`
+// DAOX/DAOI over ETN2/ETNF.
+std::string NrgImage(const std::string& iso, const SectorLayout& layout, uint32_t pregap, bool v2,
+                     bool dao);
