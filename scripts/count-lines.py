@@ -14,8 +14,7 @@ import subprocess
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PRODUCT = ("launcher/", "disc/", "ships/", "platform/", "tools/")
-TEST_SCRIPTS = ("scripts/make-test-images.sh", "scripts/compare-disc-listing.sh",
-                "scripts/compare-convert.sh")
+TEST_SCRIPTS = ("scripts/make-test-images.sh", "scripts/compare-convert.sh")
 SUPPORT = ("tests/support/", "tests/fixtures/", "tests/gui/lib.sh") + TEST_SCRIPTS
 
 
