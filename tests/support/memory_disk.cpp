@@ -5,26 +5,19 @@
 
 namespace {
 
-// The image and the pipe's read end are both read from a buffer.
 enum class Kind { kClosed, kRead, kLog, kFile, kOther };
 
 struct Open {
   Kind kind;
-  const uint8_t* data = nullptr;  // kRead
-  size_t size = 0;
-  uint64_t position = 0;
   std::string* file = nullptr;  // kFile
+  uint64_t position = 0;        // kRead: in the image, or the pipe's read end
 };
-
-constexpr size_t kEntryCapacity = 1024;
-constexpr uint64_t kByteCapacity = 64ull << 20;
-constexpr int32_t kErrorDiskFull = 112;
 
 MemoryDisk g_disk;
 std::vector<Open> g_open;  // handle N is g_open[N - 1]
 
-PfHandle NewHandle(Open open) {
-  g_open.push_back(open);
+PfHandle NewHandle(Kind kind, std::string* file = nullptr) {
+  g_open.push_back({kind, file});
   return reinterpret_cast<PfHandle>(g_open.size());
 }
 
@@ -33,10 +26,7 @@ Open* Find(PfHandle h, Kind kind) {
   return i < g_open.size() && g_open[i].kind == kind ? &g_open[i] : nullptr;
 }
 
-bool Full() {
-  return g_disk.folders.size() + g_disk.files.size() >= kEntryCapacity ||
-         g_disk.bytes_stored >= kByteCapacity;
-}
+bool Full() { return g_disk.folders.size() + g_disk.files.size() >= 512; }
 
 }  // namespace
 
@@ -60,21 +50,18 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
 
   ops.CreateFileW = [](const PfChar* name, uint32_t access, uint32_t, PfSecurityAttributes*,
                        uint32_t disposition, uint32_t, PfHandle) -> PfHandle {
-    if (access == GENERIC_READ && disposition == OPEN_EXISTING) {
-      return NewHandle({Kind::kRead, g_disk.image, g_disk.image_size});
-    }
-    if (access == FILE_APPEND_DATA) return NewHandle({Kind::kLog});
+    if (access == GENERIC_READ && disposition == OPEN_EXISTING) return NewHandle(Kind::kRead);
+    if (access == FILE_APPEND_DATA) return NewHandle(Kind::kLog);
     if (access != GENERIC_WRITE || disposition != CREATE_ALWAYS) return INVALID_HANDLE_VALUE;
     if (g_disk.files.count(name) == 0 && Full()) return INVALID_HANDLE_VALUE;
-    std::string& file = g_disk.files[name];
-    g_disk.bytes_stored -= file.size();
-    file.clear();
     ++g_disk.files_created;
-    return NewHandle({Kind::kFile, nullptr, 0, 0, &file});
+    std::string* file = &g_disk.files[name];
+    file->clear();
+    return NewHandle(Kind::kFile, file);
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
     if (g_disk.folders.count(name) != 0) return ERROR_ALREADY_EXISTS;
-    if (Full()) return kErrorDiskFull;
+    if (Full()) return ERROR_ACCESS_DENIED;
     g_disk.folders.insert(name);
     return ERROR_SUCCESS;
   };
@@ -89,28 +76,21 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
     *read = 0;
     Open* open = Find(h, Kind::kRead);
     if (open == nullptr) return FALSE;
-    if (open->position >= open->size) return TRUE;
-    *read = static_cast<uint32_t>(std::min<uint64_t>(open->size - open->position, to_read));
-    std::memcpy(buffer, open->data + open->position, *read);
+    if (open->position >= g_disk.image_size) return TRUE;
+    *read = static_cast<uint32_t>(std::min<uint64_t>(g_disk.image_size - open->position, to_read));
+    std::memcpy(buffer, g_disk.image + open->position, *read);
     open->position += *read;
     return TRUE;
   };
-  ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t to_write, uint32_t* written,
+  ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
                      void*) -> PfBool {
     const char* bytes = static_cast<const char*>(buffer);
-    *written = 0;
-    if (Find(h, Kind::kLog) != nullptr) {
-      g_disk.log_writes.emplace_back(bytes, to_write);
-      *written = to_write;
-      return TRUE;
-    }
-    Open* open = Find(h, Kind::kFile);
-    if (open == nullptr) return FALSE;
-    uint64_t room = kByteCapacity - g_disk.bytes_stored;
-    *written = static_cast<uint32_t>(std::min<uint64_t>(room, to_write));
-    open->file->append(bytes, *written);
-    g_disk.bytes_stored += *written;
-    return TRUE;
+    Open* file = Find(h, Kind::kFile);
+    bool log = Find(h, Kind::kLog) != nullptr;
+    if (log) g_disk.log_writes.emplace_back(bytes, size);
+    if (file != nullptr) file->file->append(bytes, size);
+    *written = log || file != nullptr ? size : 0;
+    return log || file != nullptr;
   };
   ops.CloseHandle = [](PfHandle h) -> PfBool {
     size_t i = reinterpret_cast<uintptr_t>(h) - 1;
@@ -122,22 +102,24 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
   ops.CreateProcessW = [](const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurityAttributes*,
                           PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
                           PfProcessInformation* info) -> PfBool {
-    info->hProcess = NewHandle({Kind::kOther});
-    info->hThread = NewHandle({Kind::kOther});
+    info->hProcess = NewHandle(Kind::kOther);
+    info->hThread = NewHandle(Kind::kOther);
     return TRUE;
   };
   ops.CreatePipe = [](PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes*,
                       uint32_t) -> PfBool {
-    *read_end = NewHandle({Kind::kRead, g_disk.child_output, g_disk.child_output_size});
-    *write_end = NewHandle({Kind::kOther});
+    *read_end = NewHandle(Kind::kRead);
+    *write_end = NewHandle(Kind::kOther);
     return TRUE;
   };
   ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* available,
                          uint32_t*) -> PfBool {
     Open* pipe = Find(h, Kind::kRead);
-    if (pipe == nullptr || pipe->position == pipe->size || g_disk.pipe_chunk == 0) return FALSE;
+    if (pipe == nullptr || pipe->position >= g_disk.image_size || g_disk.pipe_chunk == 0) {
+      return FALSE;
+    }
     bool idle = g_disk.pipe_idle_turns && (g_disk.pipe_idle_next = !g_disk.pipe_idle_next);
-    uint64_t left = pipe->size - pipe->position;
+    uint64_t left = g_disk.image_size - pipe->position;
     *available = idle ? 0 : static_cast<uint32_t>(std::min<uint64_t>(left, g_disk.pipe_chunk));
     return TRUE;
   };
