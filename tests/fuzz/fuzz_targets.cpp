@@ -64,11 +64,6 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
   return 1;
 }
 
-// DiscEntry is three 32-bit fields, no padding.
-bool SameEntry(const DiscEntry& a, const DiscEntry& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // fuzz_disc_install. The input is a disc image. Installs from it quietly,
 // twice: against an empty manifest (any image with an HV1 folder passes) and
 // against one row, GAMEDAT\X.DAT of 5 bytes, that a crafted image can
@@ -96,15 +91,15 @@ void CheckPath(const std::u16string& path, const std::u16string& data_dir) {
 
 // Whether `bytes` are the image's from some sector boundary on.
 bool FromTheImage(const std::string& bytes) {
-  const MemoryDisk& disk = Disk();
-  for (size_t at = 0; at + bytes.size() <= disk.image_size; at += kSectorSize) {
-    if (bytes.empty() || std::memcmp(disk.image + at, bytes.data(), bytes.size()) == 0) return true;
+  std::string_view image = Disk().image;
+  for (size_t at = 0; at + bytes.size() <= image.size(); at += kSectorSize) {
+    if (image.substr(at, bytes.size()) == bytes) return true;
   }
   return false;
 }
 
 void RunInstall(const uint8_t* data, size_t size, const DiscManifest& manifest) {
-  ScopedFake fake(NewMemoryDisk(data, size));
+  ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data), size}));
   SetInstallRoot(kInstallRoot);
   const std::u16string data_dir = g_paths.data_dir;
   OpenSetupLog();
@@ -157,7 +152,7 @@ bool PlainAscii(const std::string& text) {
 }  // namespace
 
 void FuzzDiscWalk(const uint8_t* data, size_t size) {
-  ScopedFake fake(NewMemoryDisk(data, size));
+  ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data), size}));
   if (size <= kMaxDirectorySize) {
     WalkCheck check;
     WalkDiscRecords(data, static_cast<uint32_t>(size), Visit, &check);
@@ -173,9 +168,10 @@ void FuzzDiscWalk(const uint8_t* data, size_t size) {
     FUZZ_CHECK(check.visits <= root.size / kRecordMinLength);
     bool resolved = ResolveDiscPath(image, root, u"HV1", &hv1);
     FUZZ_CHECK(resolved == (walked && check.hv1));
+    // DiscEntry is three 32-bit fields, no padding.
     for (const WCHAR* same : {u"HV1", u"hv1", u"HV1\\"}) {
-      FUZZ_CHECK(!resolved ||
-                 (ResolveDiscPath(image, root, same, &other) && SameEntry(other, *check.hv1)));
+      FUZZ_CHECK(!resolved || (ResolveDiscPath(image, root, same, &other) &&
+                               std::memcmp(&other, &*check.hv1, sizeof other) == 0));
     }
     if (ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT", &hv1) && !hv1.is_dir) {
       FUZZ_CHECK(!ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT\\Y", &other));
@@ -192,7 +188,7 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
 
 void FuzzShipProtocol(const uint8_t* data, size_t size) {
   if (size == 0) return;
-  ScopedFake fake(NewMemoryDisk(data + 1, size - 1));
+  ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data) + 1, size - 1}));
   MemoryDisk& disk = Disk();
   bool ships_yes = (data[0] & 1) != 0;
   disk.pipe_idle_turns = (data[0] & 2) != 0;
@@ -212,9 +208,8 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
     if (!FeedByte(&assembler, static_cast<char>(data[i]))) continue;
     std::string line(assembler.line, assembler.length);
     ClearLine(&assembler);
-    std::string shown = line.substr(0, line.find('\0'));  // as "%S" takes it
-    FUZZ_CHECK(lines < disk.log_writes.size());
-    const std::string& logged = disk.log_writes[lines++];
+    std::string shown = line.substr(0, line.find('\0'));      // as "%S" takes it
+    const std::string& logged = disk.log_writes.at(lines++);  // throws past what was logged
     FUZZ_CHECK(logged.starts_with("ships: ") &&
                (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"));
     done = done || line == "DONE";

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -57,12 +55,12 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
     names.reserve(21);  // the manifest points into them
     for (int i = 0; i < 21; ++i) {
       std::string name = "F" + std::to_string(i) + ".DAT";
-      std::string bytes(static_cast<size_t>(i) * 1500 + 3, static_cast<char>('a' + i));
+      uint32_t size = i * 1500 + 3;
+      std::string bytes(size, static_cast<char>('a' + i));
       WriteFileBytes(source / "GAMEDAT" / name, bytes);
-      gamedat.push_back(IsoRecord(name + ";1", AddIsoFile(iso, bytes),
-                                  static_cast<uint32_t>(bytes.size()), false));
+      gamedat.push_back(IsoRecord(name + ";1", AddIsoFile(iso, bytes), size, false));
       names.push_back(u"GAMEDAT\\" + Wide(name));
-      manifest.push_back({names.back().c_str(), static_cast<uint32_t>(bytes.size())});
+      manifest.push_back({names.back().c_str(), size});
     }
     WriteFileBytes(source / "GAMEDAT" / "SUB" / "IN.DAT", "inner file");
     WriteFileBytes(source / "HV1.EXE", "MZ program");
@@ -132,40 +130,30 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
   }
 
   // One run with fault `kind` at call `n` (0: none), its outcome checked;
-  // gives the calls, reads and writes it made, as the kinds count them.
-  std::array<int, 4> Check(int kind, int n) {
+  // gives the calls of that kind it made.
+  int Check(int kind, int n) {
     for (const char* name : kRunFiles) fs::remove_all(root / name);
     std::map<std::string, std::string> before = Outside();
-    int code;
-    Op faulted;
-    std::string boxes;
-    std::array<int, 4> counts;
-    {
-      ScopedFake fake;
-      fake->fail_nth = kind <= 1 ? n : 0;
-      fake->fail_persistent = kind == 1;
-      fake->short_read_nth = kind == 2 ? n : 0;
-      fake->short_write_nth = kind == 3 ? n : 0;
-      fake->short_bytes = 1;
-      code = Start();
-      faulted = fake->faulted_op;
-      counts = {fake->total_calls, fake->total_calls, fake->Calls(Op::ReadFile),
-                fake->Calls(Op::WriteFile)};
-      // A clean run succeeds with every box and dialog scripted.
-      if (n == 0) EXPECT_EQ(code + fake->unscripted_boxes + fake->unscripted_dialogs, 0);
-      EXPECT_EQ(OpenHandleReport(), "") << kKinds[kind] << " " << n;
-      for (const FakeEvent& b : fake->Boxes()) boxes += Utf8(b.text) + "\n";
-    }
-    std::string log = ReadFileBytes(root / "setup.log");
-    std::string context = std::string(kKinds[kind]) + " " + std::to_string(n) + " (" +
-                          PlatformOpName(faulted) + "): exit " + std::to_string(code) + "\nlog:\n" +
-                          log + "boxes:\n" + boxes;
+    ScopedFake fake;
+    fake->fail_nth = kind <= 1 ? n : 0;
+    fake->fail_persistent = kind == 1;
+    fake->short_read_nth = kind == 2 ? n : 0;
+    fake->short_write_nth = kind == 3 ? n : 0;
+    fake->short_bytes = 1;
+    const int code = Start();
+    const std::string log = ReadFileBytes(root / "setup.log");
+    const std::string context = std::string(kKinds[kind]) + " " + std::to_string(n) + " (" +
+                                PlatformOpName(fake->faulted_op) + "): exit " +
+                                std::to_string(code) + ", log:\n" + log;
+    EXPECT_EQ(OpenHandleReport(), "") << context;
+    // A clean run succeeds with every box and dialog scripted.
+    if (n == 0) EXPECT_EQ(code + fake->unscripted_boxes + fake->unscripted_dialogs, 0) << context;
     EXPECT_TRUE(code == 0 || code == 1) << context;
     // A failure is said: by setup's own line, or the box of a game that
     // can't start, or, with no log to write to, by the exit code alone. A
     // system refusing every call from some point on may refuse the saying too.
-    bool said = log.find("setup not done\r\n") != std::string::npos || !boxes.empty() ||
-                (faulted == Op::CreateFileW && log.empty());
+    bool said = log.find("setup not done\r\n") != std::string::npos || !fake->Boxes().empty() ||
+                (fake->faulted_op == Op::CreateFileW && log.empty());
     if (code == 1 && kind != 1) EXPECT_TRUE(said) << context;
     // Success, or a copy the log calls done, means every file is there whole:
     // a failed or short read or write never passes for success.
@@ -176,14 +164,16 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
     // leaves the start of that one line, run into the next.
     EXPECT_LE(BrokenLines(log), kind == 3 ? 1 : 0) << context;
     EXPECT_EQ(Outside(), before) << context;
+    const int count =
+        kind <= 1 ? fake->total_calls : fake->Calls(kind == 2 ? Op::ReadFile : Op::WriteFile);
 
     // A clean run with --setup repairs whatever the fault left (the ships
     // and the game, checked above, are left out to keep it quick).
-    ScopedFake fake;
+    ScopedFake repair;
     WriteFileBytes(root / "models" / "type00.hvm", "model\n");
     EXPECT_EQ(Start(true), 0) << "repair after " << context;
     EXPECT_EQ(TreeDifferences(source, root / "data" / "HV1"), "") << "repair after " << context;
-    return counts;
+    return count;
   }
 };
 
@@ -200,7 +190,7 @@ constexpr int kShare = 2;
 
 TEST_P(FaultMatrixTest, EveryCallFailingOrCutShort) {
   const int kind = GetParam().kind, half = GetParam().half;
-  const int count = Check(kind, 0)[kind];
+  const int count = Check(kind, 0);
   // The pipe is polled as the child's output arrives, so counts vary a
   // little from run to run; past the end the last runs fail nothing.
   // Failing every call from n on differs little between neighbours.
@@ -211,8 +201,6 @@ TEST_P(FaultMatrixTest, EveryCallFailingOrCutShort) {
     uint32_t h = static_cast<uint32_t>(n) * 2654435761u ^ static_cast<uint32_t>(kind) * 40503u;
     if ((h >> 16) % share == 0) Check(kind, n);
   }
-  std::printf("fault matrix, %s%s: %d indices\n", quiet ? "quiet " : "picker ", kKinds[kind],
-              count);
 }
 
 const MatrixPart kParts[] = {

@@ -1,7 +1,6 @@
 #include "tests/support/memory_disk.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -10,7 +9,7 @@ enum class Kind { kClosed, kRead, kLog, kFile, kOther };
 struct Open {
   Kind kind;
   std::string* file = nullptr;  // kFile
-  uint64_t position = 0;        // kRead: in the image, or the pipe's read end
+  size_t position = 0;          // kRead: in the image, or the pipe's read end
 };
 
 MemoryDisk g_disk;
@@ -32,10 +31,8 @@ bool Full() { return g_disk.folders.size() + g_disk.files.size() >= 512; }
 
 MemoryDisk& Disk() { return g_disk; }
 
-PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
-  g_disk = MemoryDisk{};
-  g_disk.image = image;
-  g_disk.image_size = image_size;
+PlatformOps NewMemoryDisk(std::string_view image) {
+  g_disk = MemoryDisk{.image = image};
   g_open.clear();
   // What the product calls only for its effect (waits, attributes, handle
   // flags) fails here too: it reads no result from them.
@@ -55,9 +52,8 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
     if (access != GENERIC_WRITE || disposition != CREATE_ALWAYS) return INVALID_HANDLE_VALUE;
     if (g_disk.files.count(name) == 0 && Full()) return INVALID_HANDLE_VALUE;
     ++g_disk.files_created;
-    std::string* file = &g_disk.files[name];
-    file->clear();
-    return NewHandle(Kind::kFile, file);
+    g_disk.files[name].clear();
+    return NewHandle(Kind::kFile, &g_disk.files[name]);
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
     if (g_disk.folders.count(name) != 0) return ERROR_ALREADY_EXISTS;
@@ -69,16 +65,15 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
   ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t*, uint32_t) -> PfBool {
     Open* open = Find(h, Kind::kRead);
     if (open == nullptr || distance < 0) return FALSE;
-    open->position = static_cast<uint64_t>(distance);
+    open->position = static_cast<size_t>(distance);
     return TRUE;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
-    *read = 0;
     Open* open = Find(h, Kind::kRead);
+    *read = 0;
     if (open == nullptr) return FALSE;
-    if (open->position >= g_disk.image_size) return TRUE;
-    *read = static_cast<uint32_t>(std::min<uint64_t>(g_disk.image_size - open->position, to_read));
-    std::memcpy(buffer, g_disk.image + open->position, *read);
+    std::string_view rest = g_disk.image.substr(std::min(open->position, g_disk.image.size()));
+    *read = static_cast<uint32_t>(rest.copy(static_cast<char*>(buffer), to_read));
     open->position += *read;
     return TRUE;
   };
@@ -115,11 +110,10 @@ PlatformOps NewMemoryDisk(const uint8_t* image, size_t image_size) {
   ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* available,
                          uint32_t*) -> PfBool {
     Open* pipe = Find(h, Kind::kRead);
-    if (pipe == nullptr || pipe->position >= g_disk.image_size || g_disk.pipe_chunk == 0) {
+    if (pipe == nullptr || pipe->position >= g_disk.image.size() || !g_disk.pipe_chunk)
       return FALSE;
-    }
     bool idle = g_disk.pipe_idle_turns && (g_disk.pipe_idle_next = !g_disk.pipe_idle_next);
-    uint64_t left = g_disk.image_size - pipe->position;
+    uint64_t left = g_disk.image.size() - pipe->position;
     *available = idle ? 0 : static_cast<uint32_t>(std::min<uint64_t>(left, g_disk.pipe_chunk));
     return TRUE;
   };

@@ -6,18 +6,16 @@
 // windows, and every other call fails: nothing reaches the real system.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
 struct MemoryDisk {
-  const uint8_t* image = nullptr;
-  size_t image_size = 0;
+  std::string_view image;
   std::vector<std::string> log_writes;  // one per WriteFile (one logged line each)
 
   // Every folder and file made, by path as given, whether or not its parent
@@ -40,5 +38,5 @@ struct MemoryDisk {
 MemoryDisk& Disk();
 
 // A fresh, empty disk holding `image`, and the table that reaches it, to put
-// below the fake: ScopedFake fake(NewMemoryDisk(data, size)).
-PlatformOps NewMemoryDisk(const uint8_t* image = nullptr, size_t image_size = 0);
+// below the fake: ScopedFake fake(NewMemoryDisk(input)).
+PlatformOps NewMemoryDisk(std::string_view image = {});
