@@ -4,11 +4,11 @@
 
 namespace {
 
-enum class Kind { kClosed, kRead, kLog, kFile, kOther };
+enum class Kind { kClosed, kRead, kFile, kOther };
 
 struct Open {
   Kind kind;
-  std::string* file = nullptr;  // kFile
+  std::string* file = nullptr;  // kFile; none for the log, which keeps each write apart
   size_t position = 0;          // kRead: in the image, or the pipe's read end
 };
 
@@ -24,8 +24,6 @@ Open* Find(PfHandle h, Kind kind) {
   size_t i = reinterpret_cast<uintptr_t>(h) - 1;
   return i < g_open.size() && g_open[i].kind == kind ? &g_open[i] : nullptr;
 }
-
-bool Full() { return g_disk.folders.size() + g_disk.files.size() >= 512; }
 
 }  // namespace
 
@@ -48,16 +46,13 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   ops.CreateFileW = [](const PfChar* name, uint32_t access, uint32_t, PfSecurityAttributes*,
                        uint32_t disposition, uint32_t, PfHandle) -> PfHandle {
     if (access == GENERIC_READ && disposition == OPEN_EXISTING) return NewHandle(Kind::kRead);
-    if (access == FILE_APPEND_DATA) return NewHandle(Kind::kLog);
+    if (access == FILE_APPEND_DATA) return NewHandle(Kind::kFile);
     if (access != GENERIC_WRITE || disposition != CREATE_ALWAYS) return INVALID_HANDLE_VALUE;
-    if (g_disk.files.count(name) == 0 && Full()) return INVALID_HANDLE_VALUE;
+    if (g_disk.files.count(name) == 0 && g_disk.files.size() >= 512) return INVALID_HANDLE_VALUE;
     ++g_disk.files_created;
-    g_disk.files[name].clear();
-    return NewHandle(Kind::kFile, &g_disk.files[name]);
+    return NewHandle(Kind::kFile, &(g_disk.files[name] = ""));  // made anew, empty
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
-    if (g_disk.folders.count(name) != 0) return ERROR_ALREADY_EXISTS;
-    if (Full()) return ERROR_ACCESS_DENIED;
     g_disk.folders.insert(name);
     return ERROR_SUCCESS;
   };
@@ -69,8 +64,7 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     return TRUE;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
-    Open* open = Find(h, Kind::kRead);
-    *read = 0;
+    Open* open = Find(h, Kind::kRead);  // the fake above has zeroed *read
     if (open == nullptr) return FALSE;
     std::string_view rest = g_disk.image.substr(std::min(open->position, g_disk.image.size()));
     *read = static_cast<uint32_t>(rest.copy(static_cast<char*>(buffer), to_read));
@@ -79,18 +73,17 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   };
   ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
                      void*) -> PfBool {
-    const char* bytes = static_cast<const char*>(buffer);
-    Open* file = Find(h, Kind::kFile);
-    bool log = Find(h, Kind::kLog) != nullptr;
-    if (log) g_disk.log_writes.emplace_back(bytes, size);
-    if (file != nullptr) file->file->append(bytes, size);
-    *written = log || file != nullptr ? size : 0;
-    return log || file != nullptr;
+    Open* open = Find(h, Kind::kFile);
+    *written = open != nullptr ? size : 0;
+    if (open == nullptr) return FALSE;
+    (open->file ? *open->file : g_disk.log_writes.emplace_back())
+        .append(static_cast<const char*>(buffer), size);
+    return TRUE;
   };
   ops.CloseHandle = [](PfHandle h) -> PfBool {
+    // The fake above counts closes of what is not open.
     size_t i = reinterpret_cast<uintptr_t>(h) - 1;
-    if (i >= g_open.size() || g_open[i].kind == Kind::kClosed) return FALSE;
-    g_open[i].kind = Kind::kClosed;
+    if (i < g_open.size()) g_open[i].kind = Kind::kClosed;
     return TRUE;
   };
 

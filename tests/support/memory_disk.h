@@ -19,9 +19,9 @@ struct MemoryDisk {
   std::vector<std::string> log_writes;  // one per WriteFile (one logged line each)
 
   // Every folder and file made, by path as given, whether or not its parent
-  // was made: the targets check the paths, not the tree. Past 512 entries it
-  // is full and creates fail: no file outgrows the image, so no input can
-  // make a run hold more than 512 images.
+  // was made: the targets check the paths, not the tree. Past 512 files
+  // creates fail: no file outgrows the image, so no input can make a run
+  // hold more than 512 images.
   std::set<std::u16string> folders;
   std::map<std::u16string, std::string> files;
   int files_created = 0;
