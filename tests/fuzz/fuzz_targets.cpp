@@ -39,6 +39,7 @@ const char kImage[] = "C:\\images\\disc.iso";  // as the log gives it
 // - a walk over N bytes visits at most N / 34 records;
 // - resolution agrees with the walk: "HV1" resolves to the first root record
 //   named HV1 (any case), "hv1" and "HV1\" to the same entry;
+// - a path below a file never resolves;
 // - every handle opened is closed.
 
 struct WalkCheck {
@@ -129,6 +130,8 @@ void FuzzDiscWalk(const uint8_t* data, size_t size) {
       FUZZ_CHECK(!resolved || (ResolveDiscPath(image, root, same, &other) &&
                                std::memcmp(&other, &*check.hv1, sizeof other) == 0));
     }
+    bool file = ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT", &hv1) && !hv1.is_dir;
+    FUZZ_CHECK(!file || !ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT\\Y", &other));
   }
   CloseHandle(image);
   FUZZ_CHECK(OpenHandleReport().empty());
