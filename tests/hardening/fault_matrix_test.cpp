@@ -30,11 +30,10 @@ const char* const kKinds[] = {"CallOnce", "CallsFrom", "ShortRead", "ShortWrite"
 const char* const kRunFiles[] = {"data", "setup.log", "models/type00.hvm", "models/ships-not-now",
                                  "game-record.txt"};
 
-// One part of the matrix: a scenario and a kind of fault; the calls failing
-// once, the longest, in two halves of their indices. Parts are separate
-// tests so that ctest runs them side by side.
-// Quiet or through the picker; the kind; 0 for every index, or 1, 2 for the
-// first or the second half.
+// One part of the matrix: the scenario (quiet or through the picker), the
+// kind of fault and, for the calls failing once, the longest, a half of their
+// indices (0: every index; 1, 2: the first or the second half). Parts are
+// separate tests so that ctest runs them side by side.
 using MatrixPart = std::tuple<bool, int, int>;
 
 struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
