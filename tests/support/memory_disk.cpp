@@ -64,12 +64,12 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     return TRUE;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
-    Open* open = Find(h, Kind::kRead);  // the fake above has zeroed *read
-    if (open == nullptr) return FALSE;
-    std::string_view rest = g_disk.image.substr(std::min(open->position, g_disk.image.size()));
-    *read = static_cast<uint32_t>(rest.copy(static_cast<char*>(buffer), to_read));
-    open->position += *read;
-    return TRUE;
+    Open* open = Find(h, Kind::kRead);
+    size_t at = open ? std::min(open->position, g_disk.image.size()) : g_disk.image.size();
+    *read =
+        static_cast<uint32_t>(g_disk.image.substr(at).copy(static_cast<char*>(buffer), to_read));
+    if (open != nullptr) open->position += *read;
+    return open != nullptr;
   };
   ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
                      void*) -> PfBool {
