@@ -24,7 +24,7 @@ TEST(Switches, SetupFromTakesTheNextWordAsItsPath) {
 // How CommandLineToArgvW splits raw texts: the real function on the Windows
 // build, the POSIX layer's on Linux, one table for both.
 struct SplitRow {
-  const char16_t* text;
+  std::u16string text;
   std::vector<std::u16string> args;
 };
 
@@ -49,40 +49,38 @@ TEST(CommandLine, SplitsAsWindowsDoes) {
   // The Linux entry joins its arguments into a command-line text; splitting
   // it must give them back. The first word has no escapes: quoted, its
   // trailing backslash stays as is.
+  // clang-format off
   std::vector<std::u16string> words = {
       u"C:\\My Games\\", u"C:\\My Games\\disc 1.iso", u"", u"tab\there", u"say \"hi\"",
       u"ends\\", u"ends in space\\", u"a\\\\\"b", u"\\\\server\\share\\x.iso", u"plain"};
+  // clang-format on
   WCHAR joined[1024];
   size_t length = 0;
-  joined[0] = u'\0';
   for (size_t i = 0; i < words.size(); ++i) {
     ASSERT_TRUE(AppendQuotedArgument(joined, &length, 1024, words[i].c_str(), i == 0));
   }
+  // A word that does not fit leaves the text as it was; one that just fits
+  // goes in.
+  std::u16string whole = joined;
+  EXPECT_FALSE(AppendQuotedArgument(joined, &length, whole.size() + 5, u"defg", false));
+  EXPECT_EQ(length, whole.size());
+  EXPECT_EQ(joined, whole);
+  EXPECT_TRUE(AppendQuotedArgument(joined, &length, whole.size() + 5, u"def", false));
+  words.push_back(u"def");
+
   std::vector<SplitRow> rows(std::begin(kSplitRows), std::end(kSplitRows));
   rows.push_back({joined, words});
   for (const SplitRow& row : rows) {
     int32_t count = 0;
-    WCHAR** args = CommandLineToArgvW(row.text, &count);
+    WCHAR** args = CommandLineToArgvW(row.text.c_str(), &count);
     // Never freed, as the product never frees its own; plain storage keeps
     // them reachable when leaks are checked.
     static WCHAR** kept[16];
     kept[&row - rows.data()] = args;
     ASSERT_NE(args, nullptr);
-    std::vector<std::u16string> got(args, args + count);
-    EXPECT_EQ(got, row.args) << std::string(
-        row.text, row.text + std::char_traits<char16_t>::length(row.text));
+    EXPECT_EQ(std::vector<std::u16string>(args, args + count), row.args)
+        << std::string(row.text.begin(), row.text.end());
   }
-}
-
-TEST(CommandLine, ATextThatDoesNotFitIsLeftAsItWas) {
-  WCHAR text[8];
-  size_t length = 0;
-  ASSERT_TRUE(AppendQuotedArgument(text, &length, 8, u"abc", true));
-  EXPECT_FALSE(AppendQuotedArgument(text, &length, 8, u"defg", false));
-  EXPECT_EQ(length, 3u);
-  EXPECT_EQ(std::u16string(text), u"abc");
-  EXPECT_TRUE(AppendQuotedArgument(text, &length, 8, u"def", false));  // fills it exactly
-  EXPECT_EQ(std::u16string(text), u"abc def");
 }
 
 }  // namespace

@@ -33,58 +33,51 @@ void Opened(std::set<void*>& set, void* h) {
   if (h != nullptr && h != INVALID_HANDLE_VALUE) set.insert(h);
 }
 
-void Released(std::set<void*>& set, void* h) {
-  if (set.erase(h) == 0) ++g_fake->bad_closes;
+// Whether `h` was open; releasing something not open is counted.
+bool Released(std::set<void*>& set, void* h) {
+  if (set.erase(h) != 0) return true;
+  ++g_fake->bad_closes;
+  return false;
 }
 
 std::u16string Text(const PfChar* s) { return s ? std::u16string(s) : std::u16string(); }
 
 void Record(FakeEvent event) { g_fake->events.push_back(std::move(event)); }
 
-// The operations the fake answers itself; each counts its own call.
+// The operations the fake answers itself, reached only when the call is not
+// to fail (releases excepted: a failed one still releases, so a fault run
+// leaks nothing).
 PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
                         PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
                         PfHandle t) {
-  if (Fault(Op::CreateFileW)) return INVALID_HANDLE_VALUE;
   PfHandle h = g_fake->below.CreateFileW(name, access, share, sa, disposition, flags, t);
   Opened(g_fake->open_handles, h);
   return h;
 }
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
-  if (read) *read = 0;
-  if (Fault(Op::ReadFile)) return FALSE;
   n = Shortened(Op::ReadFile, g_fake->short_read_nth, n);
   return g_fake->below.ReadFile(file, buffer, n, read, o);
 }
 PfBool OwnWriteFile(PfHandle file, const void* buffer, uint32_t n, uint32_t* written, void* o) {
-  if (written) *written = 0;
-  if (Fault(Op::WriteFile)) return FALSE;
   n = Shortened(Op::WriteFile, g_fake->short_write_nth, n);
   return g_fake->below.WriteFile(file, buffer, n, written, o);
 }
-// A failed close still releases the handle, so a fault run leaks nothing.
 PfBool OwnCloseHandle(PfHandle h) {
-  bool fail = Fault(Op::CloseHandle);
   Released(g_fake->open_handles, h);
-  PfBool ok = g_fake->below.CloseHandle(h);
-  return fail ? FALSE : ok;
+  return g_fake->below.CloseHandle(h);
 }
 PfHandle OwnFindFirstFileW(const PfChar* pattern, PfFindData* data) {
-  if (Fault(Op::FindFirstFileW)) return INVALID_HANDLE_VALUE;
   PfHandle h = g_fake->below.FindFirstFileW(pattern, data);
   Opened(g_fake->open_finds, h);
   return h;
 }
 PfBool OwnFindClose(PfHandle h) {
-  bool fail = Fault(Op::FindClose);
   Released(g_fake->open_finds, h);
-  PfBool ok = g_fake->below.FindClose(h);
-  return fail ? FALSE : ok;
+  return g_fake->below.FindClose(h);
 }
 PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* psa,
                          PfSecurityAttributes* tsa, PfBool inherit, uint32_t flags, void* env,
                          const PfChar* cwd, PfStartupInfo* si, PfProcessInformation* pi) {
-  if (Fault(Op::CreateProcessW)) return FALSE;
   Record({FakeEvent::kProcess, Text(cmd), Text(app), flags, inherit != 0});
   PfBool ok = g_fake->below.CreateProcessW(app, cmd, psa, tsa, inherit, flags, env, cwd, si, pi);
   if (ok) {
@@ -94,7 +87,6 @@ PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* p
   return ok;
 }
 PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_t n) {
-  if (Fault(Op::CreatePipe)) return FALSE;
   PfBool ok = g_fake->below.CreatePipe(r, w, sa, n);
   if (ok) {
     Opened(g_fake->open_handles, *r);
@@ -106,7 +98,6 @@ PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_
 // Boxes and the dialog never reach the system: a test must not wait for a
 // person. Windows are recorded, not made: in-process tests have no display.
 int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type) {
-  if (Fault(Op::MessageBoxW)) return 0;
   FakePlatform& f = *g_fake;
   Record({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
   if (!f.box_answers.empty()) {
@@ -120,10 +111,13 @@ int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption
   return buttons == MB_YESNO ? IDNO : IDCANCEL;
 }
 PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
-  if (Fault(Op::GetOpenFileNameW)) return FALSE;
   FakePlatform& f = *g_fake;
-  FakeEvent shown{FakeEvent::kDialog, Text(ofn->lpstrTitle), {}, ofn->Flags,
-                  ofn->hwndOwner != nullptr, ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
+  FakeEvent shown{FakeEvent::kDialog,
+                  Text(ofn->lpstrTitle),
+                  {},
+                  ofn->Flags,
+                  ofn->hwndOwner != nullptr,
+                  ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
   shown.ofn = *ofn;
   for (const PfChar* p = ofn->lpstrFilter; p && *p; p += std::u16string(p).size() + 1) {
     shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
@@ -141,59 +135,45 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
 }
 PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t style, int32_t,
                             int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
-  if (Fault(Op::CreateWindowExW)) return nullptr;
   PfWindow window = new char(0);
   g_fake->open_windows.insert(window);
   Record({FakeEvent::kWindowShown, Text(name), {}, style});
   return window;
 }
-intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) {
-  Fault(Op::SendMessageW);
-  return 0;
-}
-PfBool OwnSetWindowTextW(PfWindow window, const PfChar* text) {
-  if (Fault(Op::SetWindowTextW)) return FALSE;
+intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
+PfBool OwnSetWindowTextW(PfWindow, const PfChar* text) {
   Record({FakeEvent::kWindowText, Text(text)});
-  return g_fake->open_windows.count(window) ? TRUE : FALSE;
+  return TRUE;
 }
-PfBool OwnUpdateWindow(PfWindow window) {
-  if (Fault(Op::UpdateWindow)) return FALSE;
-  return g_fake->open_windows.count(window) ? TRUE : FALSE;
-}
+PfBool OwnUpdateWindow(PfWindow) { return TRUE; }
 PfBool OwnDestroyWindow(PfWindow window) {
-  bool fail = Fault(Op::DestroyWindow);
   Record({FakeEvent::kWindowGone});
-  if (g_fake->open_windows.erase(window) == 0) {
-    ++g_fake->bad_closes;
-    return FALSE;
-  }
+  if (!Released(g_fake->open_windows, window)) return FALSE;
   delete static_cast<char*>(window);
-  return fail ? FALSE : TRUE;
+  return TRUE;
 }
-const PlatformOps kOwn = {
-    .CreateFileW = OwnCreateFileW,
-    .ReadFile = OwnReadFile,
-    .WriteFile = OwnWriteFile,
-    .CloseHandle = OwnCloseHandle,
-    .FindFirstFileW = OwnFindFirstFileW,
-    .FindClose = OwnFindClose,
-    .CreateProcessW = OwnCreateProcessW,
-    .CreatePipe = OwnCreatePipe,
-    .MessageBoxW = OwnMessageBoxW,
-    .GetOpenFileNameW = OwnGetOpenFileNameW,
-    .CreateWindowExW = OwnCreateWindowExW,
-    .SendMessageW = OwnSendMessageW,
-    .SetWindowTextW = OwnSetWindowTextW,
-    .UpdateWindow = OwnUpdateWindow,
-    .DestroyWindow = OwnDestroyWindow,
-};
 
-// Every other operation: counted, failed when asked, else passed below.
+bool Releases(Op op) {
+  return op == Op::CloseHandle || op == Op::FindClose || op == Op::DestroyWindow;
+}
+
+// Every other operation goes below: an overload above, not being a template,
+// is chosen before this one.
+#define HV_FAKE_BELOW(result, name, parameters, arguments, failure) \
+  template <int = 0>                                                \
+  result Own##name parameters {                                     \
+    return g_fake->below.name arguments;                            \
+  }
+HV_PLATFORM_OPERATIONS(HV_FAKE_BELOW)
+#undef HV_FAKE_BELOW
+
+// Every operation: counted, failed when asked, else answered.
 #define HV_FAKE_FORWARD(result, name, parameters, arguments, failure) \
   result Fake##name parameters {                                      \
-    if (kOwn.name != nullptr) return kOwn.name arguments;             \
-    if (Fault(Op::name)) return failure;                              \
-    return g_fake->below.name arguments;                              \
+    bool fail = Fault(Op::name);                                      \
+    if (fail && !Releases(Op::name)) return failure;                  \
+    result r = Own##name arguments;                                   \
+    return fail ? failure : r;                                        \
   }
 HV_PLATFORM_OPERATIONS(HV_FAKE_FORWARD)
 #undef HV_FAKE_FORWARD

@@ -22,12 +22,12 @@ using Op = PlatformOp;
 
 struct FakeEvent {
   enum Kind { kBox, kDialog, kWindowShown, kWindowText, kWindowGone, kProcess } kind;
-  std::u16string text;        // box text; dialog title; window text; command line
-  std::u16string caption;     // box caption; dialog filter (zeros as '|'); program
-  uint32_t type = 0;          // box type; dialog flags; window style; creation flags
-  bool owner = false;         // box or dialog has an owner; process inherits handles
+  std::u16string text;            // box text; dialog title; window text; command line
+  std::u16string caption;         // box caption; dialog filter (zeros as '|'); program
+  uint32_t type = 0;              // box type; dialog flags; window style; creation flags
+  bool owner = false;             // box or dialog has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
-  PfOpenFileName ofn{};       // dialog, as passed (its pointers valid only in the call)
+  PfOpenFileName ofn{};           // dialog, as passed (its pointers valid only in the call)
 };
 
 struct FakePlatform {
@@ -37,8 +37,8 @@ struct FakePlatform {
 
   // Faults. A failing call returns the operation's failure value without
   // reaching what lies below. Indices are 1-based; 0 means never.
-  int fail_nth = 0;              // the Nth call of any operation...
-  Op fail_op = Op::kCount;       // ...or the Nth call of this one
+  int fail_nth = 0;         // the Nth call of any operation...
+  Op fail_op = Op::kCount;  // ...or the Nth call of this one
   int fail_op_nth = 0;
   bool fail_persistent = false;  // and every later one too
   Op faulted_op = Op::kCount;    // the operation of the last fault fired
@@ -80,8 +80,6 @@ FakePlatform& Fake();
 struct ScopedFake {
   explicit ScopedFake(const PlatformOps& below = SystemPlatform());
   ~ScopedFake();
-  ScopedFake(const ScopedFake&) = delete;
-  ScopedFake& operator=(const ScopedFake&) = delete;
   FakePlatform* operator->() { return &Fake(); }
 
  private:

@@ -1,25 +1,23 @@
 // For tests only (linked into test programs, never into the product): run a
-// program to its end and get its exit code and output, which the product's
-// operations have no need for.
+// program to its end and get its exit code, which the product's operations
+// have no need for.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "platform/ops.h"
 
 struct ProgramResult {
   bool started;        // false when the program could not be started
   uint32_t exit_code;  // valid when started
-  std::string output;  // standard output and standard error, interleaved
 };
 
 constexpr uint32_t kTimedOutCode = 0xDEAD;
 
 // Runs `application` with the full `command_line` (program name first, quoted
-// as Windows quotes it) in `current_directory` (null: the caller's), with an
-// empty standard input, and waits at most `timeout_ms` (then kills it and
-// reports kTimedOutCode).
+// as Windows quotes it) in `current_directory`, its output going where the
+// test's goes, and waits at most `timeout_ms` (then kills it and reports
+// kTimedOutCode).
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
                               const PfChar* current_directory, uint32_t timeout_ms);
 
