@@ -8,9 +8,7 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;  // write_seeds FOLDER
   for (const HostileImage& h : kHostileImages) {
     IsoImage image = h.make();
-    if (image.bytes.size() <= 131072) {
-      SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
-    }
+    if (image.bytes.size() > 131072) continue;
+    SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
   }
-  return 0;
 }

@@ -1,40 +1,35 @@
 // A disk in memory for the fuzz targets, put below the fake platform: every
 // file opened for reading is the disc image (a byte buffer), files opened for
 // appending are the setup log, the folders and files the install makes are
-// kept whole in memory, and the ship-setup child is a byte stream served
-// through a pipe. Text conversion is the system's, the fake answers the
+// kept whole in memory, and the ship-setup child's output, read through a
+// pipe, is the same buffer. Text conversion is the system's, the fake answers the
 // windows, and every other call fails: nothing reaches the real system.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
 struct MemoryDisk {
-  const uint8_t* image = nullptr;
-  size_t image_size = 0;
+  std::string_view image;
   std::vector<std::string> log_writes;  // one per WriteFile (one logged line each)
 
   // Every folder and file made, by path as given, whether or not its parent
-  // was made: the targets check the paths, not the tree. Past 1024 entries or
-  // 64 MiB it is full: creates fail and writes come up short, so no input can
-  // make a run hold more.
+  // was made: the targets check the paths, not the tree. Past 512 files
+  // creates fail: no file outgrows the image, so no input can make a run
+  // hold more than 512 images.
   std::set<std::u16string> folders;
   std::map<std::u16string, std::string> files;
-  uint64_t bytes_stored = 0;
   int files_created = 0;
 
-  // The child's output. Each PeekNamedPipe reports up to `pipe_chunk` bytes
-  // waiting (0: the pipe has ended, and everything is read after it); with
-  // `pipe_idle_turns` every other peek finds nothing waiting. Reads past its
-  // end give nothing, as from a broken pipe.
-  const uint8_t* child_output = nullptr;
-  size_t child_output_size = 0;
+  // Each PeekNamedPipe reports up to `pipe_chunk` bytes waiting (0: the pipe
+  // has ended, and everything is read after it); with `pipe_idle_turns` every
+  // other peek finds nothing waiting. Reads past the end give nothing, as
+  // from a broken pipe.
   uint32_t pipe_chunk = 1;
   bool pipe_idle_turns = false;
   bool pipe_idle_next = false;
@@ -43,5 +38,5 @@ struct MemoryDisk {
 MemoryDisk& Disk();
 
 // A fresh, empty disk holding `image`, and the table that reaches it, to put
-// below the fake: ScopedFake fake(NewMemoryDisk(data, size)).
-PlatformOps NewMemoryDisk(const uint8_t* image = nullptr, size_t image_size = 0);
+// below the fake: ScopedFake fake(NewMemoryDisk(input)).
+PlatformOps NewMemoryDisk(std::string_view image = {});
