@@ -3,7 +3,7 @@
 # libFuzzer (clang, ASan, UBSan), on Linux.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 # Targets: fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol (default: all),
-# each run for SECONDS (default 60) on its working corpus build/fuzz/corpus/<target>,
+# run side by side for SECONDS each (default 60) on its working corpus build/fuzz/corpus/<target>,
 # seeded from build/fuzz/seeds. Each run adds a line to build/fuzz/results.txt;
 # the table of every target's latest run is printed at the end. Each run's
 # libFuzzer output is kept in <build>/logs/<target>-<time>.log. Findings land
@@ -51,20 +51,23 @@ seeds() {
 mkdir -p "$work"
 results=$work/results.txt
 [ -f "$results" ] || printf 'date\ttarget\tseconds\texecutions\texecs/s\tcorpus\tresult\n' > "$results"
-failed=0
 for target in "${targets[@]}"; do
   if [ ! -x "$build/$target" ]; then
     echo "no such target: $target" >&2
     exit 2
   fi
-  corpus=$work/corpus/$target
-  findings=$work/findings/$target
-  log=$build/logs/$target-$(date -u +%Y%m%dT%H%M%SZ).log
+done
+
+# fuzz_one TARGET: one run; its line of the results, and its summary in
+# $build/logs/TARGET.summary (its last word "failed" when it found something).
+fuzz_one() {
+  local target=$1 corpus=$work/corpus/$1 findings=$work/findings/$1 rc=0 result
+  local log=$build/logs/$target-$(date -u +%Y%m%dT%H%M%SZ).log
   mkdir -p "$corpus" "$findings" "$build/logs"
-  limit=-max_total_time=$seconds
+  local limit=-max_total_time=$seconds
   [ "$seconds" -eq 0 ] && limit=-runs=0
+  local before after runs speed units label
   before=$(find "$findings" -type f | wc -l)
-  rc=0
   nice -n "$nice_level" "$build/$target" "$limit" -timeout=10 \
     -rss_limit_mb=2048 -max_len="$(max_len "$target")" -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$(seeds "$target")" >"$log" 2>&1 || rc=$?
@@ -76,7 +79,6 @@ for target in "${targets[@]}"; do
   units=$(find "$corpus" -type f | wc -l)
   if [ "$rc" -ne 0 ] || [ "$after" -gt "$before" ]; then
     result="FINDING (exit $rc; see $log and $findings)"
-    failed=1
   else
     result=none
   fi
@@ -85,7 +87,21 @@ for target in "${targets[@]}"; do
   [ "$seconds" -eq 0 ] && label="$label replay"
   printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$label" "$seconds" \
     "${runs:-?}" "${speed:-?}" "$units" "$result" >> "$results"
-  echo "$target: ${runs:-?} executions in ${seconds}s (${speed:-?}/s), finding: $result"
+  echo "$target: ${runs:-?} executions in ${seconds}s (${speed:-?}/s), finding: $result" \
+    > "$build/logs/$target.summary"
+}
+
+# The targets run side by side (HV_FUZZ_SIDE_BY_SIDE=0: one after another),
+# each for SECONDS of the machine's time shared among them.
+mkdir -p "$build/logs"
+for target in "${targets[@]}"; do
+  if [ "${HV_FUZZ_SIDE_BY_SIDE:-1}" = 0 ]; then fuzz_one "$target"; else fuzz_one "$target" & fi
+done
+wait
+failed=0
+for target in "${targets[@]}"; do
+  cat "$build/logs/$target.summary"
+  grep -q 'finding: none$' "$build/logs/$target.summary" || failed=1
 done
 
 # Every target's latest run, as a table.

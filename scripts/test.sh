@@ -45,7 +45,7 @@ stage "Release rebuilt in another folder, byte for byte" scripts/check-release.s
 sanitized() { build linux-sanitize >/dev/null && ctest --preset linux-sanitize -j"$jobs"; }
 stage "Linux build with ASan and UBSan" sanitized
 if [ "$fuzz_seconds" -gt 0 ]; then
-  stage "Fuzz targets, ${fuzz_seconds} s each" scripts/fuzz.sh "$fuzz_seconds"
+  stage "Fuzz targets, ${fuzz_seconds} s side by side" scripts/fuzz.sh "$fuzz_seconds"
 fi
 
 echo
