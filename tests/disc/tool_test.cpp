@@ -94,7 +94,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   } cases[] = {
       {"disc.iso", iso, "", iso, "0 of 124 files present"},
       {"disc.img", RawSectors(iso, kMode2Raw), "(2352-byte MODE2 sectors", iso},
-      {"disc.mdf", RawSectors(iso, kMode1Sub), "(2448-byte MODE1 sectors with subchannel", iso},
+      {"disc", RawSectors(iso, kMode1Sub), "@disc: a raw CD image (2448-byte MODE1 sectors", iso},
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
        "", "all tracks.bin", RawSectors(iso, kMode1Raw) + std::string(300 * 2352, '\x5A')},
       {"disc.cue", audio_apart, "a .cue sheet for t1.bin (2352-byte MODE2 sectors)", iso, "",
@@ -107,7 +107,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"3.nrg", NrgImage(iso, kMode2Raw, 1, true, false), "track of 2352-byte MODE2", iso},
       {"4.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
       // Written all the same, the damaged sectors named with their files.
-      {"disc", RawSectors(iso, kMode2Sub, 0, f05),
+      {"d.bin", RawSectors(iso, kMode2Sub, 0, f05),
        "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage. Clean the disc",
        damaged},
       // Every failing row is named, not only the first, and the count closes.
