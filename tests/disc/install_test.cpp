@@ -90,6 +90,10 @@ TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   EXPECT_FALSE(IsDataInstalled());  // folders and what they hold do not count
   WriteFileBytes(gamedat / "F19", "");
   EXPECT_TRUE(IsDataInstalled());
+  ScopedFake fake;  // a folder that cannot be listed is not installed
+  fake->fail_op = Op::FindFirstFileW;
+  fake->fail_op_nth = 1;
+  EXPECT_FALSE(IsDataInstalled());
 }
 
 // The whole picker flow: the explanation, the dialog, a wrong file and its
