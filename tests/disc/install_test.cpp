@@ -75,7 +75,6 @@ TEST(InstallTest, WholeInstalls) {
     if (row.log.ends_with(": done\r\n")) {
       EXPECT_EQ(TreeDifferences(TestImage("trees/small/HV1"), folder.data), "extra: MINE.SAV\n");
     }
-    EXPECT_EQ(ReadFileBytes(folder.data / "MINE.SAV"), "a saved game");
     EXPECT_TRUE(fake->Windows().empty());
     EXPECT_EQ(OpenHandleReport(), "");
   }
@@ -121,11 +120,9 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   for (const FakeEvent& e : fake->events) {
     if (e.kind == FakeEvent::kDialog) {
       // No owner, no initial folder, the file buffer emptied again after a pick.
-      EXPECT_EQ(
-          std::tuple(e.ofn.lStructSize, e.ofn.nMaxFile, e.ofn.Flags, e.ofn.hwndOwner == nullptr,
-                     e.ofn.lpstrInitialDir == nullptr, e.buffer_was_empty),
-          std::tuple(152u, 260u, 0x1804u, true, true, true));
-      EXPECT_EQ(e.caption, u"Disc images (*.iso)|*.iso|");
+      EXPECT_EQ(std::tuple(e.ofn.lStructSize, e.ofn.nMaxFile, e.ofn.Flags, !e.ofn.hwndOwner,
+                           !e.ofn.lpstrInitialDir, e.buffer_was_empty, e.caption),
+                std::tuple(152u, 260u, 0x1804u, true, true, true, u"Disc images (*.iso)|*.iso|"));
     } else if (e.kind == FakeEvent::kBox) {
       EXPECT_EQ(e.type, e.text == explain ? MB_ICONINFORMATION | MB_OKCANCEL : MB_ICONWARNING);
       EXPECT_EQ(e.caption, u"Halvorn Glint");

@@ -109,10 +109,10 @@ IsoImage OverlappingFolders() {
   return Hv1({Dir("D", first, 0x1000000)}, image);
 }
 
-IsoImage TerminatorFirst() {
-  IsoImage image = Hv1({}, NewIsoImage());
-  auto primary = image.bytes.begin() + 16 * 2048;
-  std::swap_ranges(primary, primary + 2048, primary + 2048);
+// An image the launcher would accept but for the descriptor's byte `at`.
+IsoImage BadDescriptor(size_t at, char value) {
+  IsoImage image = Hv1({});
+  image.bytes[16 * 2048 + at] = value;
   return image;
 }
 
@@ -151,9 +151,11 @@ const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
     {"UnsafeNames", UnsafeNames, true, 2, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
-    // one), no HV1 folder, an image cut inside its folders.
+    // one, a supplementary one, not "CD001"), no HV1 folder, an image cut
+    // inside its folders.
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, false, kRefused},
-    {"TerminatorFirst", TerminatorFirst, false, kRefused},
+    {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, false, kRefused},
+    {"NotCd001", [] { return BadDescriptor(3, 'X'); }, false, kRefused},
     {"NoGameFolder", [] { return WithRoot({Dir("HV2", kData)}); }, false, kRefused},
     {"GameFolderIsAFile", [] { return WithRoot({File("HV1;1", kData)}); }, false, kRefused},
     {"TruncatedInItsFolders", TruncatedInItsFolders, false, kRefused},
