@@ -34,11 +34,11 @@ TEST_P(HostileTest, HasItsOutcome) {
   EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
 
   // That a refused image writes nothing is the fuzz install's check below.
-  std::string expected = h.log + (h.files == kRefused
-                                      ? "%I: not the Morvath Saga's disc 1\r\n"
-                                      : "installed " + std::to_string(h.files) +
-                                            " files from %I into %D" +
-                                            (h.accepted ? ": done\r\n" : ": FAILED\r\n"));
+  std::string expected =
+      h.log + (h.files == kRefused
+                   ? "%I: not the Morvath Saga's disc 1\r\n"
+                   : "installed " + std::to_string(h.files) + " files from %I into %D" +
+                         (h.accepted ? ": done\r\n" : ": FAILED\r\n"));
   for (size_t at; (at = expected.find('%')) != std::string::npos;)
     expected.replace(at, 2, expected[at + 1] == 'I' ? Utf8(Wide(image_path)) : folder.data_text);
   EXPECT_EQ(folder.Log(), expected);

@@ -60,9 +60,8 @@ TEST(InstallTest, WholeInstalls) {
     InstallFolder folder(false);
     ScopedFake fake;
     OpenSetupLog();
-    if (row.deep) {
+    if (row.deep)
       SetInstallRoot(Wide(folder.root / std::string(247 - Wide(folder.root).size(), 'd')).c_str());
-    }
     WriteFileBytes(folder.data / "HV1.EXE", std::string(5000, 'o'));
     fs::permissions(folder.data / "HV1.EXE", fs::perms::owner_read, fs::perm_options::replace);
     WriteFileBytes(folder.data / "MINE.SAV", "a saved game");
@@ -72,9 +71,8 @@ TEST(InstallTest, WholeInstalls) {
               row.log.ends_with(": done\r\n"));
     EXPECT_EQ(folder.Log(), Placed(row.log, image, Utf8(g_paths.data_dir)));
     EXPECT_EQ(fake->Calls(Op::ReadFile), row.reads);
-    if (row.log.ends_with(": done\r\n")) {
+    if (row.log.ends_with(": done\r\n"))
       EXPECT_EQ(TreeDifferences(TestImage("trees/small/HV1"), folder.data), "extra: MINE.SAV\n");
-    }
     EXPECT_TRUE(fake->Windows().empty());
     EXPECT_EQ(OpenHandleReport(), "");
   }
@@ -144,7 +142,6 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
                        "into %D: done\r\nsetup done\r\n",
                        right, folder.data_text));
   EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), folder.data), "");
-  EXPECT_TRUE(IsDataInstalled());
   EXPECT_EQ(OpenHandleReport(), "");
 }
 

@@ -23,13 +23,14 @@ int Collect(const char* name, const DiscEntry& entry, void* context) {
 TEST(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
   TempDir dir;
   IsoImage iso = NewIsoImage();
-  std::vector<std::string> records = {
-      IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 18, 2048, false),
-      IsoRecord("DIR", 20, 3, true),           IsoRecord("FILE..;1", 20, 4, false),
-      IsoRecord(";1", 20, 5, false),           IsoRecord("A", 20, 6, false),
-      IsoRecord("data", 20, 7, false),         IsoRecord(std::string(63, 'L'), 20, 8, false),
-      IsoRecord(std::string(64, 'S'), 20, 9, false)};
-  SetIsoRoot(iso, AddIsoDirectory(iso, "", records));
+  SetIsoRoot(iso,
+             AddIsoDirectory(
+                 iso, "",
+                 {IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 18, 2048, false),
+                  IsoRecord("DIR", 20, 3, true), IsoRecord("FILE..;1", 20, 4, false),
+                  IsoRecord(";1", 20, 5, false), IsoRecord("A", 20, 6, false),
+                  IsoRecord("data", 20, 7, false), IsoRecord(std::string(63, 'L'), 20, 8, false),
+                  IsoRecord(std::string(64, 'S'), 20, 9, false)}));
   SaveIsoImage(iso, dir.path / "r.iso");
   HANDLE image = CreateFileW(Wide(dir.path / "r.iso").c_str(), GENERIC_READ, FILE_SHARE_READ,
                              nullptr, OPEN_EXISTING, 0, nullptr);
