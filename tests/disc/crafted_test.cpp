@@ -33,17 +33,14 @@ TEST_P(HostileTest, HasItsOutcome) {
   SaveIsoImage(image, image_path);
   EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
 
-  std::string expected = h.log;
-  for (size_t at; (at = expected.find("%D")) != std::string::npos;)
-    expected.replace(at, 2, folder.data_text);
-  std::string image_text = Utf8(Wide(image_path));
   // That a refused image writes nothing is the fuzz install's check below.
-  if (h.files == kRefused) {
-    expected += image_text + ": not the Morvath Saga's disc 1\r\n";
-  } else {
-    expected += "installed " + std::to_string(h.files) + " files from " + image_text + " into " +
-                folder.data_text + (h.accepted ? ": done\r\n" : ": FAILED\r\n");
-  }
+  std::string expected =
+      h.log + (h.files == kRefused
+                   ? "%I: not the Morvath Saga's disc 1\r\n"
+                   : "installed " + std::to_string(h.files) + " files from %I into %D" +
+                         (h.accepted ? ": done\r\n" : ": FAILED\r\n"));
+  for (size_t at; (at = expected.find('%')) != std::string::npos;)
+    expected.replace(at, 2, expected[at + 1] == 'I' ? Utf8(Wide(image_path)) : folder.data_text);
   EXPECT_EQ(folder.Log(), expected);
   EXPECT_EQ(OpenHandleReport(), "");
   uint64_t peak = PeakMemoryBytes();

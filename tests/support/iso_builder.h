@@ -20,10 +20,6 @@ uint32_t IsoNextBlock(const IsoImage& image);
 
 // A well-formed directory record (length even, both-endian fields filled).
 std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, bool dir);
-// A record with its length and identifier length given as they should be
-// stored, whatever the identifier really holds (padded or cut to `length`).
-std::string IsoRawRecord(uint8_t length, uint8_t id_length, const std::string& id, uint32_t extent,
-                         uint32_t size, bool dir);
 
 // Appends file data (an empty file takes a sector too); returns its extent.
 uint32_t AddIsoFile(IsoImage& image, const std::string& data);
