@@ -176,6 +176,9 @@ const std::string kStandstill = "the ship setup stopped part way (run it again: 
 // More only costs time: under Wine each one-byte read is a round trip to
 // the server, about 10 KB a second on a loaded 2-core machine.
 const std::string kFlood = std::string(99, 'f');
+// Too long for the status window in UTF-16 units: the conversion takes
+// nothing, and a retry takes whole characters from the first 255 bytes.
+const std::string kLongStep = std::string(251, 'a') + Times("\xc3\xa9", 10);
 
 // clang-format off
 const Row kRows[] = {
@@ -202,13 +205,14 @@ const Row kRows[] = {
      {u"--no-play"}, {}, kBuild, 0, "", u"| models/ships-not-now"},
     {"--ships asks again; yes builds, showing each step's progress",
      "data game python script not-now open", {u"--ships", u"--no-play"}, {IDYES},
-     "#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP " + std::string(400, 'a') +
+     "#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
          "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild, 0,
-     "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " + std::string(400, 'a') +
+     "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " +
+         std::string(251, 'a') + Times("\xc3\x83\xc2\xa9", 10) +
          "\r\nships: PROGRESS 1 2\r\nships: STEP Painting\r\nships: PROGRESS 4294967296 -1\r\n"
          "ships: DONE\r\nships: installed\r\n",
-     u"ask show python.exe [Building hulls\n3 of 10] [" + std::u16string(255, u'a') +
-         u"\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm "
+     u"ask show python.exe [Building hulls\n3 of 10] [" + std::u16string(251, u'a') +
+         u"\u00e9\u00e9\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm "
          u"python-record.txt"},
     // --no-play stops before the game; --setup-from as the last word is ignored.
     {"built ships are not offered again", "data game python script model",
