@@ -234,6 +234,10 @@ const Row kRows[] = {
      "ships: failed: couldn't start the ship setup\r\n" + Times("ships: " + kFlood + "\r\n", 2000) +
          "ships: DONE\r\nships: installed\r\n",
      u"python.exe | models/type00.hvm", u"", Op::CreatePipe},
+    {"an interpreter that does not start fails one try", "data game python script",
+     {u"--ships-yes", u"--no-play"}, {}, kBuild, 0,
+     "ships: failed: couldn't start bin\\python\\python.exe\r\nships: DONE\r\nships: installed\r\n",
+     u"python.exe | models/type00.hvm", u"", Op::CreateProcessW},
 };
 // clang-format on
 
