@@ -153,8 +153,7 @@ TEST(FullImageTest, InstallsFromTheCommandLineByteForByte) {
   MakeReleaseFolder(root, {.launcher = true, .data = false});
   std::u16string exe = Wide(LauncherIn(root));
   std::u16string command = u"\"" + exe + u"\" --setup-from \"" + Wide(image) + u"\" --no-play";
-  ProgramResult result =
-      RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str(), 240000);
+  ProgramResult result = RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str());
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exit_code, 0u);
   std::u16string data = Wide(root) + u"\\data\\HV1";

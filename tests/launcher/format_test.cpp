@@ -1,8 +1,8 @@
+#include "launcher/format.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "launcher/format.h"
 
 namespace {
 

@@ -63,7 +63,6 @@ struct FakePlatform {
 
   std::vector<FakeEvent> Of(std::initializer_list<FakeEvent::Kind> kinds) const;
   std::vector<FakeEvent> Boxes() const { return Of({FakeEvent::kBox}); }
-  std::vector<FakeEvent> Dialogs() const { return Of({FakeEvent::kDialog}); }
   std::vector<FakeEvent> Processes() const { return Of({FakeEvent::kProcess}); }
   std::vector<FakeEvent> Windows() const {  // shown, text changed, gone
     return Of({FakeEvent::kWindowShown, FakeEvent::kWindowText, FakeEvent::kWindowGone});

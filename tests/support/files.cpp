@@ -22,8 +22,6 @@ TempDir::~TempDir() {
   fs::remove_all(path, ec);
 }
 
-std::u16string TempDir::wide() const { return Wide(path); }
-
 std::u16string Wide(const fs::path& p) {
   fs::path native = p;
   native.make_preferred();
@@ -49,8 +47,3 @@ bool Exists(const fs::path& p) {
 }
 
 fs::path BuildDir() { return fs::path(HV_BUILD_DIR); }
-
-fs::path BuildProgram(const std::string& base) {
-  if (base == "play-halvorn-glint") return BuildDir() / HV_LAUNCHER_FILE;
-  return BuildDir() / (base + HV_EXE_SUFFIX);
-}

@@ -15,10 +15,9 @@ struct TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   fs::path path;
-  std::u16string wide() const;            // as the logic sees it (native separators)
 };
 
-std::u16string Wide(const fs::path& p);     // native path as UTF-16
+std::u16string Wide(const fs::path& p);  // native path as UTF-16
 std::string ReadFileBytes(const fs::path& p);
 void WriteFileBytes(const fs::path& p, const std::string& bytes);  // creates parents
 bool Exists(const fs::path& p);
@@ -26,6 +25,3 @@ bool Exists(const fs::path& p);
 // Where the build put its programs and test data: the build folder, in the
 // form this build's programs use ("Z:\..." under Wine).
 fs::path BuildDir();
-// A program of this build by its base name ("play-halvorn-glint" on Linux is
-// "Play Halvorn Glint.exe" on Windows; pass the name without extension).
-fs::path BuildProgram(const std::string& base);

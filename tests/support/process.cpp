@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
-                              const PfChar* current_directory, uint32_t timeout_ms) {
+                              const PfChar* current_directory) {
   const PlatformOps& os = SystemPlatform();
   std::u16string line = command_line;
   STARTUPINFOW startup{};
@@ -18,8 +18,7 @@ ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_l
     return {false, 0};
   }
   os.CloseHandle(info.hThread);
-  bool ended = os.WaitForSingleObject(info.hProcess, timeout_ms) == WAIT_OBJECT_0;
-  uint32_t code = EndProcess(info.hProcess, !ended);
+  uint32_t code = ExitCodeAtEnd(info.hProcess);
   os.CloseHandle(info.hProcess);
   return {true, code};
 }

@@ -12,14 +12,12 @@ struct ProgramResult {
   uint32_t exit_code;  // valid when started
 };
 
-constexpr uint32_t kTimedOutCode = 0xDEAD;
-
 // Runs `application` with the full `command_line` (program name first, quoted
 // as Windows quotes it) in `current_directory`, its output going where the
-// test's goes, and waits at most `timeout_ms` (then kills it and reports
-// kTimedOutCode).
+// test's goes, and waits for its end (a program that hangs is ended by the
+// test's own time limit).
 ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
-                              const PfChar* current_directory, uint32_t timeout_ms);
+                              const PfChar* current_directory);
 
 // Sets or clears an environment variable of this process (children inherit it).
 void SetTestEnvironment(const char* name, const char* value);
@@ -29,5 +27,5 @@ void SetTestEnvironment(const char* name, const char* value);
 uint64_t PeakMemoryBytes();
 
 // What the platform's operations lack, one per system: the exit code of a
-// process once it has ended, or after ending it (`kill`: kTimedOutCode).
-uint32_t EndProcess(PfHandle process, bool kill);
+// process, once it has ended.
+uint32_t ExitCodeAtEnd(PfHandle process);

@@ -5,7 +5,7 @@ void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
   fs::create_directories(root / "models");
   fs::create_directories(root / "cutscenes");
   if (parts.launcher) {
-    fs::copy_file(BuildProgram("play-halvorn-glint"), LauncherIn(root),
+    fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, LauncherIn(root),
                   fs::copy_options::overwrite_existing);
   }
   if (parts.game) {
@@ -20,8 +20,6 @@ void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
   }
 }
 
-fs::path LauncherIn(const fs::path& root) {
-  return root / BuildProgram("play-halvorn-glint").filename();
-}
+fs::path LauncherIn(const fs::path& root) { return root / HV_LAUNCHER_FILE; }
 
 fs::path GameRecordPath(const fs::path& root) { return root / "game-record.txt"; }

@@ -6,9 +6,9 @@
 #include "tests/support/files.h"
 
 struct ReleaseParts {
-  bool launcher = false;   // the built launcher program at the top
-  bool game = true;        // bin\hv1-glint.exe (the stand-in game)
-  bool data = true;        // data\HV1\GAMEDAT holding 20 files: counts as installed
+  bool launcher = false;  // the built launcher program at the top
+  bool game = true;       // bin\hv1-glint.exe (the stand-in game)
+  bool data = true;       // data\HV1\GAMEDAT holding 20 files: counts as installed
 };
 
 void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts);

@@ -3,10 +3,9 @@
 
 #include "tests/support/process.h"
 
-uint32_t EndProcess(PfHandle process, bool kill) {
-  if (kill) TerminateProcess(process, kTimedOutCode);
-  WaitForSingleObject(process, 5000);
-  DWORD code = kTimedOutCode;
+uint32_t ExitCodeAtEnd(PfHandle process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
   GetExitCodeProcess(process, &code);
   return code;
 }
