@@ -7,7 +7,7 @@
 #include "disc/tree.h"
 #include "platform/platform.h"
 
-constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB, one per file being copied
+constexpr uint32_t kCopyBufferSize = 0x100000;  // 1 MiB at most, one per file being copied
 constexpr uint32_t kTargetPathLimit = 259;
 // Bounds against crafted trees, beside the folder walk's own (disc/tree.h):
 // files and bytes copied in all. A real disc is far below each (its game
