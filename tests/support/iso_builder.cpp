@@ -1,7 +1,5 @@
 #include "tests/support/iso_builder.h"
 
-#include <fstream>
-
 namespace {
 
 constexpr uint32_t kSector = 2048;
@@ -32,10 +30,8 @@ std::string DirectoryBytes(uint32_t extent, uint32_t size,
 
 IsoImage NewIsoImage() {
   IsoImage image{std::string(18 * kSector, '\0')};
-  for (auto [block, type] : {std::pair{16, 1}, std::pair{17, 0xFF}}) {  // primary, terminator
-    image.bytes[block * kSector] = static_cast<char>(type);
-    image.bytes.replace(block * kSector + 1, 6, "CD001\1");
-  }
+  image.bytes.replace(16 * kSector, 7, "\1CD001\1");        // primary
+  image.bytes.replace(17 * kSector, 7, "\xFF" "CD001\1");  // terminator
   return image;
 }
 
@@ -80,8 +76,4 @@ void SetIsoRoot(IsoImage& image, const std::string& record) {
 void PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records) {
   std::string hv1 = AddIsoDirectory(image, "HV1", hv1_records);
   SetIsoRoot(image, AddIsoDirectory(image, "", {hv1}));
-}
-
-void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << image.bytes;
 }
