@@ -9,9 +9,7 @@
 # one. Exit 0 when all agree.
 # Usage: compare-convert.sh HALVORN_DISC MAKE_RAW_IMAGE ISO...
 set -eu
-tool=$1
-make_raw=$2
-iso=$3
+tool=$1 make_raw=$2 iso=$3
 shift 2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -45,8 +45,7 @@ std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, boo
   PutBoth32(r, 2, extent);
   PutBoth32(r, 10, size);
   r[25] = dir ? 2 : 0;
-  r[28] = 1;  // volume sequence number
-  r[31] = 1;
+  r[28] = r[31] = 1;  // volume sequence number, both-endian
   r[32] = static_cast<char>(id.size());
   r += id;
   r.resize(static_cast<uint8_t>(r[0]), '\0');
