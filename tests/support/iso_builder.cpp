@@ -30,8 +30,8 @@ std::string DirectoryBytes(uint32_t extent, uint32_t size,
 
 IsoImage NewIsoImage() {
   IsoImage image{std::string(18 * kSector, '\0')};
-  image.bytes.replace(16 * kSector, 7, "\1CD001\1");        // primary
-  image.bytes.replace(17 * kSector, 7, "\xFF" "CD001\1");  // terminator
+  image.bytes.replace(16 * kSector, 7, "\1CD001\1");    // primary
+  image.bytes.replace(17 * kSector, 7, "\377CD001\1");  // terminator
   return image;
 }
 
