@@ -30,7 +30,7 @@ struct HostileTest : ::testing::TestWithParam<HostileImage> {
 TEST_P(HostileTest, HasItsOutcome) {
   const HostileImage& h = GetParam();
   IsoImage image = h.make();
-  SaveIsoImage(image, image_path);
+  WriteFileBytes(image_path, image.bytes);
   EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
 
   // That a refused image writes nothing is the fuzz install's check below.

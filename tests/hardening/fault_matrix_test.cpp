@@ -66,7 +66,7 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixPart> {
     gamedat.push_back(AddIsoDirectory(iso, "SUB", {in}));
     PutIsoRootWithFolder(iso, {AddIsoDirectory(iso, "GAMEDAT", gamedat),
                                IsoRecord("HV1.EXE;1", exe, 10, false)});
-    SaveIsoImage(iso, dir.path / "small.iso");
+    WriteFileBytes(dir.path / "small.iso", iso.bytes);
 
     MakeReleaseFolder(root, {false, true, false});
     fs::create_directories(root / "bin" / "python");
