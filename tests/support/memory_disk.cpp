@@ -4,7 +4,7 @@
 
 namespace {
 
-enum class Kind { kClosed, kRead, kFile, kOther };
+enum class Kind { kClosed, kRead, kFile };
 
 struct Open {
   Kind kind;
@@ -12,7 +12,6 @@ struct Open {
   size_t position = 0;          // kRead: in the image, or the pipe's read end
 };
 
-MemoryDisk g_disk;
 std::vector<Open> g_open;  // handle N is g_open[N - 1]
 
 PfHandle NewHandle(Kind kind, std::string* file = nullptr) {
@@ -26,8 +25,6 @@ Open* Find(PfHandle h, Kind kind) {
 }
 
 }  // namespace
-
-MemoryDisk& Disk() { return g_disk; }
 
 PlatformOps NewMemoryDisk(std::string_view image) {
   g_disk = MemoryDisk{.image = image};
@@ -53,7 +50,7 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     return NewHandle(Kind::kFile, &(g_disk.files[name] = ""));  // made anew, empty
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
-    g_disk.folders.insert(name);
+    g_disk.files[name];
     return ERROR_SUCCESS;
   };
   // The product seeks only from the start.
@@ -65,20 +62,20 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    size_t at = open ? std::min(open->position, g_disk.image.size()) : g_disk.image.size();
-    *read =
-        static_cast<uint32_t>(g_disk.image.substr(at).copy(static_cast<char*>(buffer), to_read));
-    if (open != nullptr) open->position += *read;
-    return open != nullptr;
+    *read = 0;
+    if (open == nullptr) return FALSE;
+    std::string_view rest = g_disk.image.substr(std::min(open->position, g_disk.image.size()));
+    open->position += *read = static_cast<uint32_t>(rest.copy(static_cast<char*>(buffer), to_read));
+    return TRUE;
   };
   ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
                      void*) -> PfBool {
     Open* open = Find(h, Kind::kFile);
     *written = open != nullptr ? size : 0;
-    if (open == nullptr) return FALSE;
-    (open->file ? *open->file : g_disk.log_writes.emplace_back())
-        .append(static_cast<const char*>(buffer), size);
-    return TRUE;
+    if (open != nullptr)
+      (open->file ? *open->file : g_disk.log_writes.emplace_back())
+          .append(static_cast<const char*>(buffer), size);
+    return open != nullptr;
   };
   ops.CloseHandle = [](PfHandle h) -> PfBool {
     // The fake above counts closes of what is not open.
@@ -90,14 +87,14 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   ops.CreateProcessW = [](const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurityAttributes*,
                           PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
                           PfProcessInformation* info) -> PfBool {
-    info->hProcess = NewHandle(Kind::kOther);
-    info->hThread = NewHandle(Kind::kOther);
+    info->hProcess = NewHandle(Kind::kClosed);
+    info->hThread = NewHandle(Kind::kClosed);
     return TRUE;
   };
   ops.CreatePipe = [](PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes*,
                       uint32_t) -> PfBool {
     *read_end = NewHandle(Kind::kRead);
-    *write_end = NewHandle(Kind::kOther);
+    *write_end = NewHandle(Kind::kClosed);
     return TRUE;
   };
   ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* available,
