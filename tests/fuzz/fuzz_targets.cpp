@@ -117,10 +117,9 @@ void FuzzDiscWalk(const uint8_t* data, size_t size) {
     bool resolved = ResolveDiscPath(image, root, u"HV1", &hv1);
     FUZZ_CHECK(resolved == (walked && check.hv1));
     // DiscEntry is three 32-bit fields, no padding.
-    for (const WCHAR* same : {u"HV1", u"hv1", u"HV1\\"}) {
+    for (const WCHAR* same : {u"HV1", u"hv1", u"HV1\\"})
       FUZZ_CHECK(!resolved || (ResolveDiscPath(image, root, same, &other) &&
                                std::memcmp(&other, &*check.hv1, sizeof other) == 0));
-    }
     bool file = ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT", &hv1) && !hv1.is_dir;
     FUZZ_CHECK(!file || !ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT\\Y", &other));
   }
@@ -144,11 +143,10 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
     }
 
     const auto& writes = g_disk.log_writes;
-    for (size_t i = 0; i < writes.size(); ++i) {
+    for (const std::string& line : writes) {
       // A disc name logged as it is once broke and forged lines here.
-      FUZZ_CHECK(writes[i].ends_with("\r\n") &&
-                 writes[i].find_first_of("\r\n") + 2 == writes[i].size());
-      FUZZ_CHECK(!ok || i + 1 == writes.size() || writes[i].starts_with("image: unsafe name "));
+      FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") + 2 == line.size());
+      FUZZ_CHECK(!ok || &line == &writes.back() || line.starts_with("image: unsafe name "));
     }
     std::string last = writes.empty() ? "" : writes.back();
     bool refused = last == kImage + std::string(": not the Morvath Saga's disc 1\r\n");
@@ -173,8 +171,7 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
   FUZZ_CHECK(OpenHandleReport().empty() && Fake().Processes().size() == 1);
 
   LineAssembler assembler{};
-  size_t lines = 0, progress = 0;
-  bool done = false;
+  size_t lines = 0, progress = 0, done = 0;
   std::string error;
   for (size_t i = 1; i < size; ++i) {
     if (!FeedByte(&assembler, static_cast<char>(data[i]))) continue;
@@ -184,11 +181,11 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
     const std::string& logged = g_disk.log_writes.at(lines++);  // throws past what was logged
     FUZZ_CHECK(logged.starts_with("ships: ") &&
                (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"));
-    done = done || line == "DONE";
+    done += line == "DONE";
     progress += line.starts_with("PROGRESS ");
     if (line.starts_with("ERROR ")) error = line.substr(6);
   }
-  FUZZ_CHECK(lines == g_disk.log_writes.size() && ok == done);
+  FUZZ_CHECK(lines == g_disk.log_writes.size() && ok == (done > 0));
   size_t texts = Fake().Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
   FUZZ_CHECK(texts == ((data[0] & 1) != 0 ? 0 : progress + 1));
 

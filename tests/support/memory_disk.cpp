@@ -35,7 +35,6 @@ PlatformOps NewMemoryDisk(std::string_view image) {
 #define HV_FAIL(result, name, parameters, arguments, failure) \
   .name = [] parameters -> result { return failure; },
       HV_PLATFORM_OPERATIONS(HV_FAIL)
-#undef HV_FAIL
   };
   ops.MultiByteToWideChar = SystemPlatform().MultiByteToWideChar;
   ops.WideCharToMultiByte = SystemPlatform().WideCharToMultiByte;
@@ -56,17 +55,16 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   // The product seeks only from the start.
   ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t*, uint32_t) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    if (open == nullptr || distance < 0) return FALSE;
-    open->position = static_cast<size_t>(distance);
-    return TRUE;
+    if (open != nullptr) open->position = static_cast<size_t>(distance);
+    return open != nullptr;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    *read = 0;
-    if (open == nullptr) return FALSE;
-    std::string_view rest = g_disk.image.substr(std::min(open->position, g_disk.image.size()));
-    open->position += *read = static_cast<uint32_t>(rest.copy(static_cast<char*>(buffer), to_read));
-    return TRUE;
+    size_t at = open ? std::min(open->position, g_disk.image.size()) : g_disk.image.size();
+    *read =
+        static_cast<uint32_t>(g_disk.image.substr(at).copy(static_cast<char*>(buffer), to_read));
+    if (open != nullptr) open->position += *read;
+    return open != nullptr;
   };
   ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
                      void*) -> PfBool {
