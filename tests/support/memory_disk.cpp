@@ -55,8 +55,8 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   // The product seeks only from the start.
   ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t*, uint32_t) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    if (open != nullptr) open->position = static_cast<size_t>(distance);
-    return open != nullptr;
+    if (open != nullptr && distance >= 0) open->position = static_cast<size_t>(distance);
+    return open != nullptr && distance >= 0;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
     Open* open = Find(h, Kind::kRead);
