@@ -34,8 +34,7 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   PlatformOps ops = {
 #define HV_FAIL(result, name, parameters, arguments, failure) \
   .name = [] parameters -> result { return failure; },
-      HV_PLATFORM_OPERATIONS(HV_FAIL)
-  };
+      HV_PLATFORM_OPERATIONS(HV_FAIL)};
   ops.MultiByteToWideChar = SystemPlatform().MultiByteToWideChar;
   ops.WideCharToMultiByte = SystemPlatform().WideCharToMultiByte;
 
