@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "disc/install.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/hostile_images.h"
 #include "tests/support/iso_builder.h"
+#include "tests/support/memory_disk.h"
 #include "tests/support/process.h"
 
 // Found by argument-dependent lookup: a test's name, not its bytes, in messages.
