@@ -1,11 +1,9 @@
 #include "tests/support/release.h"
 
 void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
-  fs::create_directories(root / "bin");
-  fs::create_directories(root / "models");
-  fs::create_directories(root / "cutscenes");
+  for (const char* folder : {"bin", "models", "cutscenes"}) fs::create_directories(root / folder);
   if (parts.launcher) {
-    fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, LauncherIn(root),
+    fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, root / HV_LAUNCHER_FILE,
                   fs::copy_options::overwrite_existing);
   }
   if (parts.game) {
@@ -19,7 +17,3 @@ void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
     }
   }
 }
-
-fs::path LauncherIn(const fs::path& root) { return root / HV_LAUNCHER_FILE; }
-
-fs::path GameRecordPath(const fs::path& root) { return root / "game-record.txt"; }
