@@ -23,7 +23,8 @@ bool Fault(Op op) {
 }
 
 // The count of the Nth ReadFile or WriteFile, cut to one byte when asked.
-uint32_t Shortened(Op op, int short_nth, uint32_t n) {
+uint32_t Shortened(Op op, uint32_t n) {
+  int short_nth = op == Op::ReadFile ? g_fake->short_read_nth : g_fake->short_write_nth;
   if (short_nth == 0 || g_fake->calls[static_cast<int>(op)] != short_nth || n <= 1) return n;
   g_fake->faulted_op = op;
   return 1;
@@ -53,12 +54,10 @@ PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   return h;
 }
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
-  n = Shortened(Op::ReadFile, g_fake->short_read_nth, n);
-  return g_fake->below.ReadFile(file, buffer, n, read, o);
+  return g_fake->below.ReadFile(file, buffer, Shortened(Op::ReadFile, n), read, o);
 }
 PfBool OwnWriteFile(PfHandle file, const void* buffer, uint32_t n, uint32_t* written, void* o) {
-  n = Shortened(Op::WriteFile, g_fake->short_write_nth, n);
-  return g_fake->below.WriteFile(file, buffer, n, written, o);
+  return g_fake->below.WriteFile(file, buffer, Shortened(Op::WriteFile, n), written, o);
 }
 PfBool OwnCloseHandle(PfHandle h) {
   Released(g_fake->open_handles, h);

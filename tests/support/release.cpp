@@ -2,13 +2,9 @@
 
 void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
   for (const char* folder : {"bin", "models", "cutscenes"}) fs::create_directories(root / folder);
-  if (parts.launcher) {
-    fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, root / HV_LAUNCHER_FILE,
-                  fs::copy_options::overwrite_existing);
-  }
+  if (parts.launcher) fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, root / HV_LAUNCHER_FILE);
   if (parts.game) {
-    fs::copy_file(BuildDir() / "fixtures" / "hv1-glint.exe", root / "bin" / "hv1-glint.exe",
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(BuildDir() / "fixtures" / "hv1-glint.exe", root / "bin" / "hv1-glint.exe");
   }
   if (parts.data) {
     for (int i = 0; i < 20; ++i) {
