@@ -96,7 +96,7 @@ PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_
 // person. Windows are recorded, not made: in-process tests have no display.
 int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type) {
   FakePlatform& f = *g_fake;
-  g_fake->events.push_back({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
+  f.events.push_back({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
   if (!f.box_answers.empty()) {
     int answer = f.box_answers.front();
     f.box_answers.pop_front();
