@@ -9,9 +9,7 @@
 # one. Exit 0 when all agree.
 # Usage: compare-convert.sh HALVORN_DISC MAKE_RAW_IMAGE ISO...
 set -eu
-tool=$1
-make_raw=$2
-iso=$3
+tool=$1 make_raw=$2 iso=$3
 shift 2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -24,16 +22,12 @@ for image in "$@"; do
   isoinfo -l -i "$image" | awk '
     /^Directory listing of / { dir = substr($0, 22); sub(/^\//, "", dir); next }
     /\[ *[0-9]+ [0-9a-fA-F]+\]/ {
-      extent = $0
-      sub(/^.*\[ */, "", extent)
-      sub(/ .*$/, "", extent)
-      name = $0
-      sub(/^.*\] +/, "", name)
+      split($0, part, /[][] */)  # part[2]: "EXTENT FLAGS", part[3]: the name and a space
+      name = part[3]
       sub(/ $/, "", name)
       if (name == "." || name == "..") next
-      sub(/;.*$/, "", name)
-      sub(/\.$/, "", name)
-      printf "%s\t%s\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", extent, $5, dir, name
+      sub(/\.?(;.*)?$/, "", name)
+      printf "%s\t%d\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", part[2], $5, dir, name
     }' | sort > "$tmp/theirs"
   diff "$tmp/ours" "$tmp/theirs" | head -20 >&2
   cmp -s "$tmp/ours" "$tmp/theirs" || fail "isoinfo lists $image otherwise"

@@ -16,12 +16,10 @@ fill() {
   yes "$1" | head -c "$2" > "$1"
 }
 
+# iso IMAGE TREE [OPTION...]: xorriso takes options after the tree too.
 iso() {
-  image=$1 tree=$2
-  shift 2
-  xorriso -as mkisofs -quiet "$@" -V HV1_DISC1 -o "$image" "$tree" 2>"$image.log" ||
-    { cat "$image.log" >&2; exit 1; }
-  rm -f "$image.log"
+  xorriso -as mkisofs -quiet -V HV1_DISC1 -o "$@" 2>"$1.log" || { cat "$1.log" >&2; exit 1; }
+  rm -f "$1.log"
 }
 
 # TREE/HV1 holding every manifest row at its size, and a file no row lists.
@@ -32,9 +30,8 @@ game_tree() {
   esac | (
     mkdir -p "$1" && cd "$1"
     while read -r path size; do fill "HV1/$(printf %s "$path" | tr -s '\\' /)" "$size"; done
-    rows=$(find HV1 -type f | wc -l)
-    [ "$rows" -eq 124 ] ||
-      { echo "make-test-images: expected 124 manifest files, made $rows" >&2; exit 1; }
+    [ "$(find HV1 -type f | wc -l)" -eq 124 ] ||
+      { echo "make-test-images: not the 124 manifest files" >&2; exit 1; }
     fill HV1/README.TXT 1234
   )
 }

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "disc/install.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/hostile_images.h"
 #include "tests/support/iso_builder.h"
+#include "tests/support/memory_disk.h"
 #include "tests/support/process.h"
 
 // Found by argument-dependent lookup: a test's name, not its bytes, in messages.
@@ -30,7 +30,7 @@ struct HostileTest : ::testing::TestWithParam<HostileImage> {
 TEST_P(HostileTest, HasItsOutcome) {
   const HostileImage& h = GetParam();
   IsoImage image = h.make();
-  SaveIsoImage(image, image_path);
+  WriteFileBytes(image_path, image.bytes);
   EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
 
   // That a refused image writes nothing is the fuzz install's check below.

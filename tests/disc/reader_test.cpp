@@ -31,7 +31,7 @@ TEST(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
                   IsoRecord(";1", 20, 5, false), IsoRecord("A", 20, 6, false),
                   IsoRecord("data", 20, 7, false), IsoRecord(std::string(63, 'L'), 20, 8, false),
                   IsoRecord(std::string(64, 'S'), 20, 9, false)}));
-  SaveIsoImage(iso, dir.path / "r.iso");
+  WriteFileBytes(dir.path / "r.iso", iso.bytes);
   HANDLE image = CreateFileW(Wide(dir.path / "r.iso").c_str(), GENERIC_READ, FILE_SHARE_READ,
                              nullptr, OPEN_EXISTING, 0, nullptr);
   DiscEntry root{};

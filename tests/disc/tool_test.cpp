@@ -223,7 +223,7 @@ TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
   SetIsoRoot(image, AddIsoDirectory(
                         image, "",
                         {IsoRecord("A", shared, 2048, true), IsoRecord("B", shared, 2048, true)}));
-  SaveIsoImage(image, dir.path / "shared.iso");
+  WriteFileBytes(dir.path / "shared.iso", image.bytes);
   int code = -1;
   std::string refused;
   std::string listed = Output([&](FILE* out) {

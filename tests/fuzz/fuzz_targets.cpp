@@ -19,7 +19,6 @@
 #include "launcher/setup_log.h"
 #include "ships/protocol.h"
 #include "ships/runner.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/memory_disk.h"
 
@@ -77,19 +76,11 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
 const ManifestEntry kOneRow[] = {{u"GAMEDAT\\X.DAT", 5}};
 const std::wregex kBelowDataDir(LR"((\\(?!\.\.?(\\|$))[^\\/:\x00-\x1f\x7f]+)*)");
 
-void CheckPath(const std::u16string& path, const std::u16string& data_dir) {
-  std::wstring below(path.begin() + std::min(path.size(), data_dir.size()), path.end());
-  FUZZ_CHECK(path.size() <= kTargetPathLimit && path.starts_with(data_dir) &&
-             std::regex_match(below, kBelowDataDir));
-}
-
 // Whether `bytes` are the image's from some sector boundary on.
 bool FromTheImage(const std::string& bytes) {
-  std::string_view image = Disk().image;
-  size_t at = 0;
-  while (at + bytes.size() <= image.size() && image.substr(at, bytes.size()) != bytes)
-    at += kSectorSize;
-  return at + bytes.size() <= image.size();
+  for (size_t at = 0; at + bytes.size() <= g_disk.image.size(); at += kSectorSize)
+    if (g_disk.image.substr(at, bytes.size()) == bytes) return true;
+  return false;
 }
 
 // fuzz_ship_protocol. The input is the ship-setup child's output, after one
@@ -126,10 +117,9 @@ void FuzzDiscWalk(const uint8_t* data, size_t size) {
     bool resolved = ResolveDiscPath(image, root, u"HV1", &hv1);
     FUZZ_CHECK(resolved == (walked && check.hv1));
     // DiscEntry is three 32-bit fields, no padding.
-    for (const WCHAR* same : {u"HV1", u"hv1", u"HV1\\"}) {
+    for (const WCHAR* same : {u"HV1", u"hv1", u"HV1\\"})
       FUZZ_CHECK(!resolved || (ResolveDiscPath(image, root, same, &other) &&
                                std::memcmp(&other, &*check.hv1, sizeof other) == 0));
-    }
     bool file = ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT", &hv1) && !hv1.is_dir;
     FUZZ_CHECK(!file || !ResolveDiscPath(image, root, u"HV1\\GAMEDAT\\X.DAT\\Y", &other));
   }
@@ -145,25 +135,23 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
     OpenSetupLog();
     bool ok = VerifyAndInstallImage(kImagePath, true, manifest);
     CloseSetupLog();
-    const MemoryDisk& disk = Disk();
     FUZZ_CHECK(OpenHandleReport().empty() && Fake().Windows().empty());
-    for (const std::u16string& folder : disk.folders) CheckPath(folder, data_dir);
-    for (const auto& [path, bytes] : disk.files) {
-      CheckPath(path, data_dir);
-      FUZZ_CHECK(FromTheImage(bytes));
+    for (const auto& [path, bytes] : g_disk.files) {  // a folder's bytes are none
+      std::wstring below(path.begin() + std::min(path.size(), data_dir.size()), path.end());
+      FUZZ_CHECK(path.size() <= kTargetPathLimit && path.starts_with(data_dir) &&
+                 std::regex_match(below, kBelowDataDir) && FromTheImage(bytes));
     }
 
-    const auto& writes = disk.log_writes;
-    for (size_t i = 0; i < writes.size(); ++i) {
+    const auto& writes = g_disk.log_writes;
+    for (const std::string& line : writes) {
       // A disc name logged as it is once broke and forged lines here.
-      FUZZ_CHECK(writes[i].ends_with("\r\n") &&
-                 writes[i].find_first_of("\r\n") + 2 == writes[i].size());
-      FUZZ_CHECK(!ok || i + 1 == writes.size() || writes[i].starts_with("image: unsafe name "));
+      FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") + 2 == line.size());
+      FUZZ_CHECK(!ok || &line == &writes.back() || line.starts_with("image: unsafe name "));
     }
     std::string last = writes.empty() ? "" : writes.back();
     bool refused = last == kImage + std::string(": not the Morvath Saga's disc 1\r\n");
-    FUZZ_CHECK(!refused || (!ok && disk.folders.empty() && disk.files.empty()));
-    FUZZ_CHECK(refused || last == "installed " + std::to_string(disk.files_created) +
+    FUZZ_CHECK(!refused || (!ok && g_disk.files.empty()));
+    FUZZ_CHECK(refused || last == "installed " + std::to_string(g_disk.files_created) +
                                       " files from " + kImage + " into " +
                                       std::string(data_dir.begin(), data_dir.end()) +
                                       (ok ? ": done\r\n" : ": FAILED\r\n"));
@@ -173,8 +161,8 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
 void FuzzShipProtocol(const uint8_t* data, size_t size) {
   if (size == 0) return;
   ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data) + 1, size - 1}));
-  Disk().pipe_idle_turns = (data[0] & 2) != 0;
-  Disk().pipe_chunk = data[0] >> 2;
+  g_disk.pipe_idle_turns = (data[0] & 2) != 0;
+  g_disk.pipe_chunk = data[0] >> 2;
   SetInstallRoot(kInstallRoot);
   OpenSetupLog();
   WCHAR reason[kReasonSize];  // exactly: ASan reports a write past it
@@ -183,22 +171,21 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
   FUZZ_CHECK(OpenHandleReport().empty() && Fake().Of({FakeEvent::kProcess}).size() == 1);
 
   LineAssembler assembler{};
-  size_t lines = 0, progress = 0;
-  bool done = false;
+  size_t lines = 0, progress = 0, done = 0;
   std::string error;
   for (size_t i = 1; i < size; ++i) {
     if (!FeedByte(&assembler, static_cast<char>(data[i]))) continue;
     std::string line(assembler.line, assembler.length);
     ClearLine(&assembler);
     std::string shown = line.substr(0, line.find('\0'));        // as "%S" takes it
-    const std::string& logged = Disk().log_writes.at(lines++);  // throws past what was logged
+    const std::string& logged = g_disk.log_writes.at(lines++);  // throws past what was logged
     FUZZ_CHECK(logged.starts_with("ships: ") &&
                (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"));
-    done = done || line == "DONE";
+    done += line == "DONE";
     progress += line.starts_with("PROGRESS ");
     if (line.starts_with("ERROR ")) error = line.substr(6);
   }
-  FUZZ_CHECK(lines == Disk().log_writes.size() && ok == done);
+  FUZZ_CHECK(lines == g_disk.log_writes.size() && ok == (done > 0));
   size_t texts = Fake().Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
   FUZZ_CHECK(texts == ((data[0] & 1) != 0 ? 0 : progress + 1));
 

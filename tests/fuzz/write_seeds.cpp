@@ -1,6 +1,7 @@
 // Writes the hostile catalogue's images into the folder given, as seeds for
 // the disc targets: those within the 128 KiB the targets take.
 #include <filesystem>
+#include <fstream>
 
 #include "tests/support/hostile_images.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   for (const HostileImage& h : kHostileImages) {
     IsoImage image = h.make();
     if (image.bytes.size() > 131072) continue;
-    SaveIsoImage(image, std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso"));
+    std::filesystem::path path = std::filesystem::path(argv[1]) / (std::string(h.name) + ".iso");
+    std::ofstream(path, std::ios::binary) << image.bytes;
   }
 }

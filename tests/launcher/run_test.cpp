@@ -172,10 +172,13 @@ const std::string kOddLog =
     "\xc3\xa2\xc2\x82\xc2\xac\xc3\xb0\xc2\x9f"
     "\xc2\x9a\xc2\x80\r\nships: failed: d\xc3\xa9j\xc3\xa0 vu \xe2\x82\xac\xf0\x9f\x9a\x80\r\n";
 const std::string kStandstill = "the ship setup stopped part way (run it again: it carries on)";
-// 216 KB, three times what a pipe holds: a child left unread would block.
-// More only costs time: under Wine each one-byte read is a round trip to
-// the server, about 10 KB a second on a loaded 2-core machine.
-const std::string kFlood = std::string(99, 'f');
+// 200 KB, three times what a Linux pipe holds: a child left unread would
+// block. Under Wine each one-byte read is a round trip to the server (about
+// 10 KB a second on a loaded 2-core machine): 20 KB there, five times a
+// Windows pipe's default 4 KB; the reading loop is the same code.
+const int kFloodLines = HV_POSIX_LAYER ? 2000 : 200;
+const std::string kFlood = Times(std::string(99, 'f') + "\n", kFloodLines);
+const std::string kFloodLog = Times("ships: " + std::string(99, 'f') + "\r\n", kFloodLines);
 // Too long for the status window in UTF-16 units: the conversion takes
 // nothing, and a retry takes whole characters from the first 255 bytes.
 const std::string kLongStep = std::string(251, 'a') + Times("\xc3\xa9", 10);
@@ -230,8 +233,8 @@ const Row kRows[] = {
     // for and what it prints counts.
     {"a pipe that cannot be made fails one try and the second builds", "data game python script",
      {u"--ships-yes", u"--no-play"}, {},
-     Times(kFlood + "\n", 2000) + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
-     "ships: failed: couldn't start the ship setup\r\n" + Times("ships: " + kFlood + "\r\n", 2000) +
+     kFlood + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
+     "ships: failed: couldn't start the ship setup\r\n" + kFloodLog +
          "ships: DONE\r\nships: installed\r\n",
      u"python.exe | models/type00.hvm", u"", Op::CreatePipe},
     {"an interpreter that does not start fails one try", "data game python script",

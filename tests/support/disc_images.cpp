@@ -13,33 +13,23 @@ std::string Utf8(const std::u16string& wide) {
   return std::string(u8.begin(), u8.end());
 }
 
-namespace {
-
-std::map<std::string, bool> Listing(const fs::path& folder) {
-  std::map<std::string, bool> entries;  // relative path -> is a folder
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
-    entries[fs::relative(e.path(), folder).generic_string()] = e.is_directory();
-  }
-  return entries;
-}
-
-}  // namespace
-
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
-  if (!Exists(actual)) return "missing: " + actual.string() + "\n";
-  std::map<std::string, bool> want = Listing(expected), got = Listing(actual);
+  auto listing = [](const fs::path& folder) {
+    std::map<std::string, bool> entries;  // relative path -> is a folder
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder))
+      entries[fs::relative(e.path(), folder).generic_string()] = e.is_directory();
+    return entries;
+  };
+  std::map<std::string, bool> want = listing(expected), got = listing(actual);
   std::string differences;
   for (const auto& [path, is_dir] : want) {
-    if (!got.contains(path)) {
+    if (!got.contains(path))
       differences += "missing: " + path + "\n";
-    } else if (got[path] != is_dir ||
-               (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path))) {
+    else if (got.extract(path).mapped() != is_dir ||
+             (!is_dir && ReadFileBytes(expected / path) != ReadFileBytes(actual / path)))
       differences += "other: " + path + "\n";
-    }
   }
-  for (const auto& [path, is_dir] : got) {
-    if (!want.contains(path)) differences += "extra: " + path + "\n";
-  }
+  for (const auto& [path, is_dir] : got) differences += "extra: " + path + "\n";
   return differences;
 }
 

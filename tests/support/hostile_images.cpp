@@ -15,11 +15,6 @@ std::string Dir(const std::string& id, uint32_t extent, uint32_t size = 2048) {
 std::string File(const std::string& id, uint32_t extent, uint32_t size = 2) {
   return IsoRecord(id, extent, size, false);
 }
-// `record` with the byte at `at` set to `value`, its first `length` bytes.
-std::string Patched(std::string record, size_t at, char value, size_t length = 255) {
-  record[at] = value;
-  return record.substr(0, length);
-}
 
 IsoImage WithData(const std::string& data = "ok") {
   IsoImage image = NewIsoImage();
@@ -30,13 +25,6 @@ IsoImage WithData(const std::string& data = "ok") {
 // HV1 holding `records`, after what `image` holds already.
 IsoImage Hv1(const Records& records, IsoImage image = WithData()) {
   PutIsoRootWithFolder(image, records);
-  return image;
-}
-
-// The root holding `records`, with no HV1 folder made for them.
-IsoImage WithRoot(const Records& records) {
-  IsoImage image = WithData();
-  SetIsoRoot(image, AddIsoDirectory(image, "", records));
   return image;
 }
 
@@ -76,13 +64,16 @@ std::vector<std::string> UnsafeNamesAndLines() {
 }
 
 // A folder named "..." (which would be ".."), every unsafe name as a file,
-// and two safe files, COMA.DAT being no port.
+// and safe files: COMA.DAT being no port, two names differing in case (one
+// file on Windows, two on a case-sensitive file system, both copied), a name
+// above ASCII.
 IsoImage UnsafeNames() {
   IsoImage image = WithData();
   Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT", kData)})};
   std::vector<std::string> names = UnsafeNamesAndLines();
   for (size_t i = 0; i < names.size(); i += 2) records.push_back(File(names[i] + ";1", kData));
-  records.insert(records.end(), {File("GOOD.DAT;1", kData), File("COMA.DAT;1", kData)});
+  for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "case.dat", "CAF\xc9.DAT"})
+    records.push_back(File(safe, kData));
   return Hv1(records, image);
 }
 
@@ -149,15 +140,21 @@ std::string TooDeep() {
 
 const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
-    {"UnsafeNames", UnsafeNames, true, 2, UnsafeNameLines()},
+    {"UnsafeNames", UnsafeNames, true, 4, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
-    // one, a supplementary one, not "CD001"), no HV1 folder, an image cut
+    // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
+    // that a name matched by prefix shows; a file named HV1), an image cut
     // inside its folders.
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, false, kRefused},
     {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, false, kRefused},
     {"NotCd001", [] { return BadDescriptor(3, 'X'); }, false, kRefused},
-    {"NoGameFolder", [] { return WithRoot({Dir("HV2", kData)}); }, false, kRefused},
-    {"GameFolderIsAFile", [] { return WithRoot({File("HV1;1", kData)}); }, false, kRefused},
+    {"NoGameFolderButAFileNamedSo",
+     [] {
+       IsoImage image = WithData();
+       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("HV1;1", kData)}));
+       return image;
+     },
+     false, kRefused},
     {"TruncatedInItsFolders", TruncatedInItsFolders, false, kRefused},
     // A loop onto an ancestor (here HV1 itself) fails the copy.
     {"LoopToTheTop",
@@ -175,7 +172,7 @@ const std::vector<HostileImage> kHostileImages = {
     // record) ends its folder's walk.
     {"IdentifierPastItsRecord",
      [] {
-       return Hv1({File("FIRST.DAT", kData), Patched(File("LONGNAME.DAT", kData), 32, 30),
+       return Hv1({File("FIRST.DAT", kData), File("LONGNAME.DAT", kData).replace(32, 1, 1, 30),
                    File("AFTER.DAT", kData)});
      },
      true, 1},
@@ -199,19 +196,11 @@ const std::vector<HostileImage> kHostileImages = {
     // walk; a zero byte at a sector's start skips the rest of that sector.
     {"RecordOfLength33EndsTheFolder",
      [] {
-       return WithRawFolder(File("A.DAT", kData) + Patched(File("", kData), 0, 33, 33) +
-                            File("B.DAT", kData));
+       return WithRawFolder(File("A.DAT", kData) + std::string(1, 33) +
+                            File("", kData).substr(1, 32) + File("B.DAT", kData));
      },
      true, 1},
     {"RecordRunningPastTheFolderEndsIt",  // two records of 38 bytes in a folder of 75
      [] { return WithRawFolder(File("A.DAT", kData) + File("B.DAT", kData), 75); }, true, 1},
     {"ZeroAtASectorStartSkipsTheSector", ZeroAtASectorStart, true, 2},
-    // Names differing in case: one file on Windows, two on a case-sensitive
-    // file system, both copied.
-    {"NamesDifferingInCase",
-     [] {
-       return Hv1({File("CASE.DAT;1", kData), File("case.dat", kData)});
-     },
-     true, 2},
-    {"NamesAboveAsciiAreCopied", [] { return Hv1({File("CAF\xc9.DAT", kData)}); }, true, 1},
 };

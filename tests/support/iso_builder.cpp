@@ -1,7 +1,5 @@
 #include "tests/support/iso_builder.h"
 
-#include <fstream>
-
 namespace {
 
 constexpr uint32_t kSector = 2048;
@@ -32,10 +30,8 @@ std::string DirectoryBytes(uint32_t extent, uint32_t size,
 
 IsoImage NewIsoImage() {
   IsoImage image{std::string(18 * kSector, '\0')};
-  for (auto [block, type] : {std::pair{16, 1}, std::pair{17, 0xFF}}) {  // primary, terminator
-    image.bytes[block * kSector] = static_cast<char>(type);
-    image.bytes.replace(block * kSector + 1, 6, "CD001\1");
-  }
+  image.bytes.replace(16 * kSector, 7, "\1CD001\1");    // primary
+  image.bytes.replace(17 * kSector, 7, "\377CD001\1");  // terminator
   return image;
 }
 
@@ -49,8 +45,7 @@ std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, boo
   PutBoth32(r, 2, extent);
   PutBoth32(r, 10, size);
   r[25] = dir ? 2 : 0;
-  r[28] = 1;  // volume sequence number
-  r[31] = 1;
+  r[28] = r[31] = 1;  // volume sequence number, both-endian
   r[32] = static_cast<char>(id.size());
   r += id;
   r.resize(static_cast<uint8_t>(r[0]), '\0');
@@ -80,8 +75,4 @@ void SetIsoRoot(IsoImage& image, const std::string& record) {
 void PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records) {
   std::string hv1 = AddIsoDirectory(image, "HV1", hv1_records);
   SetIsoRoot(image, AddIsoDirectory(image, "", {hv1}));
-}
-
-void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << image.bytes;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,5 +31,3 @@ std::string AddIsoDirectory(IsoImage& image, const std::string& id,
 void SetIsoRoot(IsoImage& image, const std::string& record);
 // One call for the common case: root -> HV1 -> the given records of HV1.
 void PutIsoRootWithFolder(IsoImage& image, const std::vector<std::string>& hv1_records);
-
-void SaveIsoImage(const IsoImage& image, const std::filesystem::path& path);

@@ -4,7 +4,7 @@
 
 namespace {
 
-enum class Kind { kClosed, kRead, kFile, kOther };
+enum class Kind { kClosed, kRead, kFile };
 
 struct Open {
   Kind kind;
@@ -12,7 +12,6 @@ struct Open {
   size_t position = 0;          // kRead: in the image, or the pipe's read end
 };
 
-MemoryDisk g_disk;
 std::vector<Open> g_open;  // handle N is g_open[N - 1]
 
 PfHandle NewHandle(Kind kind, std::string* file = nullptr) {
@@ -27,8 +26,6 @@ Open* Find(PfHandle h, Kind kind) {
 
 }  // namespace
 
-MemoryDisk& Disk() { return g_disk; }
-
 PlatformOps NewMemoryDisk(std::string_view image) {
   g_disk = MemoryDisk{.image = image};
   g_open.clear();
@@ -37,9 +34,7 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   PlatformOps ops = {
 #define HV_FAIL(result, name, parameters, arguments, failure) \
   .name = [] parameters -> result { return failure; },
-      HV_PLATFORM_OPERATIONS(HV_FAIL)
-#undef HV_FAIL
-  };
+      HV_PLATFORM_OPERATIONS(HV_FAIL)};
   ops.MultiByteToWideChar = SystemPlatform().MultiByteToWideChar;
   ops.WideCharToMultiByte = SystemPlatform().WideCharToMultiByte;
 
@@ -53,15 +48,14 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     return NewHandle(Kind::kFile, &(g_disk.files[name] = ""));  // made anew, empty
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
-    g_disk.folders.insert(name);
+    g_disk.files[name];
     return ERROR_SUCCESS;
   };
   // The product seeks only from the start.
   ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t*, uint32_t) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    if (open == nullptr || distance < 0) return FALSE;
-    open->position = static_cast<size_t>(distance);
-    return TRUE;
+    if (open != nullptr && distance >= 0) open->position = static_cast<size_t>(distance);
+    return open != nullptr && distance >= 0;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
     Open* open = Find(h, Kind::kRead);
@@ -75,10 +69,10 @@ PlatformOps NewMemoryDisk(std::string_view image) {
                      void*) -> PfBool {
     Open* open = Find(h, Kind::kFile);
     *written = open != nullptr ? size : 0;
-    if (open == nullptr) return FALSE;
-    (open->file ? *open->file : g_disk.log_writes.emplace_back())
-        .append(static_cast<const char*>(buffer), size);
-    return TRUE;
+    if (open != nullptr)
+      (open->file ? *open->file : g_disk.log_writes.emplace_back())
+          .append(static_cast<const char*>(buffer), size);
+    return open != nullptr;
   };
   ops.CloseHandle = [](PfHandle h) -> PfBool {
     // The fake above counts closes of what is not open.
@@ -90,14 +84,14 @@ PlatformOps NewMemoryDisk(std::string_view image) {
   ops.CreateProcessW = [](const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurityAttributes*,
                           PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
                           PfProcessInformation* info) -> PfBool {
-    info->hProcess = NewHandle(Kind::kOther);
-    info->hThread = NewHandle(Kind::kOther);
+    info->hProcess = NewHandle(Kind::kClosed);
+    info->hThread = NewHandle(Kind::kClosed);
     return TRUE;
   };
   ops.CreatePipe = [](PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes*,
                       uint32_t) -> PfBool {
     *read_end = NewHandle(Kind::kRead);
-    *write_end = NewHandle(Kind::kOther);
+    *write_end = NewHandle(Kind::kClosed);
     return TRUE;
   };
   ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* available,

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +17,10 @@ struct MemoryDisk {
   std::string_view image;
   std::vector<std::string> log_writes;  // one per WriteFile (one logged line each)
 
-  // Every folder and file made, by path as given, whether or not its parent
-  // was made: the targets check the paths, not the tree. Past 512 files
-  // creates fail: no file outgrows the image, so no input can make a run
-  // hold more than 512 images.
-  std::set<std::u16string> folders;
+  // Every folder (as an empty file) and file made, by path as given, whether
+  // or not its parent was made: the targets check the paths, not the tree.
+  // Past 512 entries creates fail: no file outgrows the image, so no input
+  // can make a run hold more than 512 images.
   std::map<std::u16string, std::string> files;
   int files_created = 0;
 
@@ -35,8 +33,14 @@ struct MemoryDisk {
   bool pipe_idle_next = false;
 };
 
-MemoryDisk& Disk();
+inline MemoryDisk g_disk;
 
 // A fresh, empty disk holding `image`, and the table that reaches it, to put
 // below the fake: ScopedFake fake(NewMemoryDisk(input)).
 PlatformOps NewMemoryDisk(std::string_view image = {});
+
+// The fuzz targets (tests/fuzz/fuzz_targets.cpp), one input each, over this
+// disk; the tests also replay them on the hostile images and past findings.
+void FuzzDiscWalk(const uint8_t* data, size_t size);
+void FuzzDiscInstall(const uint8_t* data, size_t size);
+void FuzzShipProtocol(const uint8_t* data, size_t size);
