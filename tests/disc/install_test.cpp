@@ -151,11 +151,9 @@ TEST(FullImageTest, InstallsFromTheCommandLineByteForByte) {
   TempDir dir;
   fs::path root = dir.path / "Halvorn Glint", image = TestImage("full.iso");
   MakeReleaseFolder(root, {.launcher = true, .data = false});
-  std::u16string exe = Wide(LauncherIn(root));
+  std::u16string exe = Wide(root / HV_LAUNCHER_FILE);
   std::u16string command = u"\"" + exe + u"\" --setup-from \"" + Wide(image) + u"\" --no-play";
-  ProgramResult result = RunProgramToEnd(exe.c_str(), command.c_str(), Wide(dir.path).c_str());
-  ASSERT_TRUE(result.started);
-  EXPECT_EQ(result.exit_code, 0u);
+  EXPECT_EQ(RunProgramToEnd(exe, command, Wide(dir.path)), 0u);
   std::u16string data = Wide(root) + u"\\data\\HV1";
   for (char16_t& c : data) c = c == u'/' ? u'\\' : c;
   EXPECT_EQ(

@@ -168,7 +168,7 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
   WCHAR reason[kReasonSize];  // exactly: ASan reports a write past it
   bool ok = RunShipSetup((data[0] & 1) != 0, reason);
   CloseSetupLog();
-  FUZZ_CHECK(OpenHandleReport().empty() && Fake().Processes().size() == 1);
+  FUZZ_CHECK(OpenHandleReport().empty() && Fake().Of({FakeEvent::kProcess}).size() == 1);
 
   LineAssembler assembler{};
   size_t lines = 0, progress = 0, done = 0;

@@ -89,7 +89,7 @@ void RunRow(const Row& row) {
   WriteFileBytes(root / "setup.log", "earlier\r\n");
   SetInstallRoot(Wide(root).c_str());
   g_setup_log = INVALID_HANDLE_VALUE;
-  SetTestEnvironment("HV_STANDIN_RECORD", GameRecordPath(root).string().c_str());
+  SetTestEnvironment("HV_STANDIN_RECORD", (root / "game-record.txt").string().c_str());
   Fake().box_answers.assign(row.answers.begin(), row.answers.end());
   Fake().fail_op = row.fault;
   Fake().fail_op_nth = 1;
@@ -129,7 +129,7 @@ void RunRow(const Row& row) {
   EXPECT_EQ(Seen(root), row.seen);
   // The game starts as a program of its own (not suspended, not a debuggee
   // that ends with the launcher); the ship setup without a console window.
-  for (const FakeEvent& p : Fake().Processes()) {
+  for (const FakeEvent& p : Fake().Of({FakeEvent::kProcess})) {
     EXPECT_EQ(p.type, p.caption.ends_with(u"hv1-glint.exe") ? 0u : uint32_t{CREATE_NO_WINDOW})
         << Utf8(p.caption);
   }
@@ -145,11 +145,11 @@ void RunRow(const Row& row) {
     EXPECT_TRUE(RecordedIn(python, root)) << python;
   }
   // The game runs on after the launcher: wait, boundedly, for its record.
-  std::string game = ReadFileBytes(GameRecordPath(root));
+  std::string game = ReadFileBytes(root / "game-record.txt");
   bool started = row.exit == 0 && row.seen.find(u"hv1-glint.exe") != std::u16string::npos;
   for (int i = 0; started && i < 200 && !game.ends_with("arg=--dx12\n"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    game = ReadFileBytes(GameRecordPath(root));
+    game = ReadFileBytes(root / "game-record.txt");
   }
   EXPECT_EQ(game.substr(game.find('\n') + 1), started ? "argc=2\narg=--dx12\n" : "");
   if (started) EXPECT_TRUE(RecordedIn(game, root / "data" / "HV1")) << game;

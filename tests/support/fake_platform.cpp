@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 
 #include "launcher/setup_log.h"
@@ -21,12 +22,12 @@ bool Fault(Op op) {
   return fail;
 }
 
-// The count of the Nth ReadFile or WriteFile, cut short when asked.
-uint32_t Shortened(Op op, int short_nth, uint32_t n) {
-  FakePlatform& f = *g_fake;
-  if (short_nth == 0 || f.calls[static_cast<int>(op)] != short_nth || n <= f.short_bytes) return n;
-  f.faulted_op = op;
-  return f.short_bytes;
+// The count of the Nth ReadFile or WriteFile, cut to one byte when asked.
+uint32_t Shortened(Op op, uint32_t n) {
+  int short_nth = op == Op::ReadFile ? g_fake->short_read_nth : g_fake->short_write_nth;
+  if (short_nth == 0 || g_fake->calls[static_cast<int>(op)] != short_nth || n <= 1) return n;
+  g_fake->faulted_op = op;
+  return 1;
 }
 
 void Opened(std::set<void*>& set, void* h) {
@@ -42,8 +43,6 @@ bool Released(std::set<void*>& set, void* h) {
 
 std::u16string Text(const PfChar* s) { return s ? std::u16string(s) : std::u16string(); }
 
-void Record(FakeEvent event) { g_fake->events.push_back(std::move(event)); }
-
 // The operations the fake answers itself, reached only when the call is not
 // to fail (releases excepted: a failed one still releases, so a fault run
 // leaks nothing).
@@ -55,12 +54,10 @@ PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   return h;
 }
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
-  n = Shortened(Op::ReadFile, g_fake->short_read_nth, n);
-  return g_fake->below.ReadFile(file, buffer, n, read, o);
+  return g_fake->below.ReadFile(file, buffer, Shortened(Op::ReadFile, n), read, o);
 }
 PfBool OwnWriteFile(PfHandle file, const void* buffer, uint32_t n, uint32_t* written, void* o) {
-  n = Shortened(Op::WriteFile, g_fake->short_write_nth, n);
-  return g_fake->below.WriteFile(file, buffer, n, written, o);
+  return g_fake->below.WriteFile(file, buffer, Shortened(Op::WriteFile, n), written, o);
 }
 PfBool OwnCloseHandle(PfHandle h) {
   Released(g_fake->open_handles, h);
@@ -78,7 +75,7 @@ PfBool OwnFindClose(PfHandle h) {
 PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* psa,
                          PfSecurityAttributes* tsa, PfBool inherit, uint32_t flags, void* env,
                          const PfChar* cwd, PfStartupInfo* si, PfProcessInformation* pi) {
-  Record({FakeEvent::kProcess, Text(cmd), Text(app), flags, inherit != 0});
+  g_fake->events.push_back({FakeEvent::kProcess, Text(cmd), Text(app), flags, inherit != 0});
   PfBool ok = g_fake->below.CreateProcessW(app, cmd, psa, tsa, inherit, flags, env, cwd, si, pi);
   if (ok) {
     Opened(g_fake->open_handles, pi->hProcess);
@@ -99,7 +96,7 @@ PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_
 // person. Windows are recorded, not made: in-process tests have no display.
 int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption, uint32_t type) {
   FakePlatform& f = *g_fake;
-  Record({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
+  f.events.push_back({FakeEvent::kBox, Text(text), Text(caption), type, owner != nullptr});
   if (!f.box_answers.empty()) {
     int answer = f.box_answers.front();
     f.box_answers.pop_front();
@@ -107,24 +104,21 @@ int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption
   }
   uint32_t buttons = type & 0xF;
   if (buttons == MB_OK) return IDOK;
-  ++f.unscripted_boxes;
+  ++f.unscripted;
   return buttons == MB_YESNO ? IDNO : IDCANCEL;
 }
 PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   FakePlatform& f = *g_fake;
-  FakeEvent shown{FakeEvent::kDialog,
-                  Text(ofn->lpstrTitle),
-                  {},
-                  ofn->Flags,
-                  ofn->hwndOwner != nullptr,
-                  ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
-  shown.ofn = *ofn;
+  FakeEvent shown{.kind = FakeEvent::kDialog,
+                  .text = Text(ofn->lpstrTitle),
+                  .buffer_was_empty = ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0,
+                  .ofn = *ofn};
   for (const PfChar* p = ofn->lpstrFilter; p && *p; p += std::u16string(p).size() + 1) {
     shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
   }
-  Record(shown);
+  f.events.push_back(shown);
   if (f.dialog_answers.empty()) {
-    ++f.unscripted_dialogs;
+    ++f.unscripted;
     return FALSE;
   }
   std::optional<std::u16string> answer = f.dialog_answers.front();
@@ -137,17 +131,17 @@ PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_
                             int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
   PfWindow window = new char(0);
   g_fake->open_windows.insert(window);
-  Record({FakeEvent::kWindowShown, Text(name), {}, style});
+  g_fake->events.push_back({FakeEvent::kWindowShown, Text(name), {}, style});
   return window;
 }
 intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
 PfBool OwnSetWindowTextW(PfWindow, const PfChar* text) {
-  Record({FakeEvent::kWindowText, Text(text)});
+  g_fake->events.push_back({FakeEvent::kWindowText, Text(text)});
   return TRUE;
 }
 PfBool OwnUpdateWindow(PfWindow) { return TRUE; }
 PfBool OwnDestroyWindow(PfWindow window) {
-  Record({FakeEvent::kWindowGone});
+  g_fake->events.push_back({FakeEvent::kWindowGone});
   if (!Released(g_fake->open_windows, window)) return FALSE;
   delete static_cast<char*>(window);
   return TRUE;
@@ -168,18 +162,14 @@ HV_PLATFORM_OPERATIONS(HV_FAKE_BELOW)
 #undef HV_FAKE_BELOW
 
 // Every operation: counted, failed when asked, else answered.
-#define HV_FAKE_FORWARD(result, name, parameters, arguments, failure) \
-  result Fake##name parameters {                                      \
-    bool fail = Fault(Op::name);                                      \
-    if (fail && !Releases(Op::name)) return failure;                  \
-    result r = Own##name arguments;                                   \
-    return fail ? failure : r;                                        \
-  }
-HV_PLATFORM_OPERATIONS(HV_FAKE_FORWARD)
-#undef HV_FAKE_FORWARD
-
 const PlatformOps kFake = {
-#define HV_FAKE_ENTRY(result, name, parameters, arguments, failure) .name = Fake##name,
+#define HV_FAKE_ENTRY(result, name, parameters, arguments, failure) \
+  .name = [] parameters -> result {                                 \
+    bool fail = Fault(Op::name);                                    \
+    if (fail && !Releases(Op::name)) return failure;                \
+    result r = Own##name arguments;                                 \
+    return fail ? failure : r;                                      \
+  },
     HV_PLATFORM_OPERATIONS(HV_FAKE_ENTRY)
 #undef HV_FAKE_ENTRY
 };
@@ -188,9 +178,8 @@ const PlatformOps kFake = {
 
 std::vector<FakeEvent> FakePlatform::Of(std::initializer_list<FakeEvent::Kind> kinds) const {
   std::vector<FakeEvent> found;
-  for (const FakeEvent& e : events) {
-    if (std::find(kinds.begin(), kinds.end(), e.kind) != kinds.end()) found.push_back(e);
-  }
+  std::ranges::copy_if(events, std::back_inserter(found),
+                       [&](const FakeEvent& e) { return std::ranges::count(kinds, e.kind) != 0; });
   return found;
 }
 

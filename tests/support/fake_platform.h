@@ -24,8 +24,8 @@ struct FakeEvent {
   enum Kind { kBox, kDialog, kWindowShown, kWindowText, kWindowGone, kProcess } kind;
   std::u16string text;            // box text; dialog title; window text; command line
   std::u16string caption;         // box caption; dialog filter (zeros as '|'); program
-  uint32_t type = 0;              // box type; dialog flags; window style; creation flags
-  bool owner = false;             // box or dialog has an owner; process inherits handles
+  uint32_t type = 0;              // box type; window style; creation flags
+  bool owner = false;             // box has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
   PfOpenFileName ofn{};           // dialog, as passed (its pointers valid only in the call)
 };
@@ -42,17 +42,15 @@ struct FakePlatform {
   int fail_op_nth = 0;
   bool fail_persistent = false;  // and every later one too
   Op faulted_op = Op::kCount;    // the operation of the last fault fired
-  // ReadFile / WriteFile calls whose count is cut to at most `short_bytes`.
+  // ReadFile / WriteFile calls whose count is cut to at most one byte.
   int short_read_nth = 0;
   int short_write_nth = 0;
-  uint32_t short_bytes = 0;
 
   // Answers. An unscripted box answers IDOK for MB_OK, otherwise IDCANCEL
   // (IDNO for MB_YESNO); an unscripted dialog is cancelled. Both are counted.
   std::deque<int> box_answers;
   std::deque<std::optional<std::u16string>> dialog_answers;  // nullopt cancels
-  int unscripted_boxes = 0;
-  int unscripted_dialogs = 0;
+  int unscripted = 0;
 
   std::vector<FakeEvent> events;  // in the order they happened
 
@@ -63,7 +61,6 @@ struct FakePlatform {
 
   std::vector<FakeEvent> Of(std::initializer_list<FakeEvent::Kind> kinds) const;
   std::vector<FakeEvent> Boxes() const { return Of({FakeEvent::kBox}); }
-  std::vector<FakeEvent> Processes() const { return Of({FakeEvent::kProcess}); }
   std::vector<FakeEvent> Windows() const {  // shown, text changed, gone
     return Of({FakeEvent::kWindowShown, FakeEvent::kWindowText, FakeEvent::kWindowGone});
   }

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
@@ -22,23 +22,16 @@ TempDir::~TempDir() {
   fs::remove_all(path, ec);
 }
 
-std::u16string Wide(const fs::path& p) {
-  fs::path native = p;
-  native.make_preferred();
-  return native.u16string();
-}
+std::u16string Wide(const fs::path& p) { return fs::path(p).make_preferred().u16string(); }
 
 std::string ReadFileBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFileBytes(const fs::path& p, const std::string& bytes) {
   if (p.has_parent_path()) fs::create_directories(p.parent_path());
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(p, std::ios::binary) << bytes;
 }
 
 bool Exists(const fs::path& p) {

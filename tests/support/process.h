@@ -4,20 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "platform/ops.h"
 
-struct ProgramResult {
-  bool started;        // false when the program could not be started
-  uint32_t exit_code;  // valid when started
-};
-
 // Runs `application` with the full `command_line` (program name first, quoted
 // as Windows quotes it) in `current_directory`, its output going where the
-// test's goes, and waits for its end (a program that hangs is ended by the
-// test's own time limit).
-ProgramResult RunProgramToEnd(const PfChar* application, const PfChar* command_line,
-                              const PfChar* current_directory);
+// test's goes, and gives its exit code once it ends, or nothing when it could
+// not be started (a program that hangs is ended by the test's own time limit).
+std::optional<uint32_t> RunProgramToEnd(const std::u16string& application,
+                                        std::u16string command_line,
+                                        const std::u16string& current_directory);
 
 // Sets or clears an environment variable of this process (children inherit it).
 void SetTestEnvironment(const char* name, const char* value);

@@ -1,16 +1,10 @@
 #include "tests/support/release.h"
 
 void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
-  fs::create_directories(root / "bin");
-  fs::create_directories(root / "models");
-  fs::create_directories(root / "cutscenes");
-  if (parts.launcher) {
-    fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, LauncherIn(root),
-                  fs::copy_options::overwrite_existing);
-  }
+  for (const char* folder : {"bin", "models", "cutscenes"}) fs::create_directories(root / folder);
+  if (parts.launcher) fs::copy_file(BuildDir() / HV_LAUNCHER_FILE, root / HV_LAUNCHER_FILE);
   if (parts.game) {
-    fs::copy_file(BuildDir() / "fixtures" / "hv1-glint.exe", root / "bin" / "hv1-glint.exe",
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(BuildDir() / "fixtures" / "hv1-glint.exe", root / "bin" / "hv1-glint.exe");
   }
   if (parts.data) {
     for (int i = 0; i < 20; ++i) {
@@ -19,7 +13,3 @@ void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
     }
   }
 }
-
-fs::path LauncherIn(const fs::path& root) { return root / HV_LAUNCHER_FILE; }
-
-fs::path GameRecordPath(const fs::path& root) { return root / "game-record.txt"; }
