@@ -117,7 +117,8 @@ int ExtractFile(ExtractContext* context, const DiscEntry& entry, const WCHAR* ta
   HANDLE file = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   // A small file needs no more than its own size (a fresh 1 MiB costs the
-  // system pages for every file under some allocators).
+  // system pages for every file under some allocators); one byte more keeps
+  // an empty file's request from being a zero-byte one, which may fail.
   uint32_t buffer_size = entry.size < kCopyBufferSize ? entry.size + 1 : kCopyBufferSize;
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(buffer_size));
   if (file == INVALID_HANDLE_VALUE || buffer == nullptr) {

@@ -64,9 +64,7 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixSlice> {
                                IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)});
     WriteFileBytes(dir.path / "small.iso", iso.bytes);
 
-    MakeReleaseFolder(root, {false, true, false});
-    fs::create_directories(root / "bin" / "python");
-    fs::copy_file(BuildDir() / "fixtures" / "python.exe", root / "bin" / "python" / "python.exe");
+    MakeReleaseFolder(root, {.data = false, .python = true});
     WriteFileBytes(root / "tools" / "install_ships.py",
                    quiet ? "STEP Building\nPROGRESS 1 2\n#!write models/type00.hvm\nDONE\n"
                          : "STEP Building\nPROGRESS 1 2\nERROR no space left\n");

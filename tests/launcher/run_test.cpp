@@ -77,11 +77,8 @@ void RunRow(const Row& row) {
   TempDir dir;
   ScopedFake fake;
   fs::path root = dir.path / "Halvorn Glint";
-  MakeReleaseFolder(root, {false, Has(row.release, "game"), Has(row.release, "data")});
-  if (Has(row.release, "python")) {
-    fs::create_directories(root / "bin" / "python");
-    fs::copy_file(BuildDir() / "fixtures" / "python.exe", root / "bin" / "python" / "python.exe");
-  }
+  MakeReleaseFolder(root, {false, Has(row.release, "game"), Has(row.release, "data"),
+                           Has(row.release, "python")});
   if (Has(row.release, "not-now")) WriteFileBytes(root / "models" / "ships-not-now", "");
   if (Has(row.release, "model")) WriteFileBytes(root / "models" / "type00.hvm", "model\n");
   if (Has(row.release, "script")) WriteFileBytes(root / "tools" / "install_ships.py", row.script);

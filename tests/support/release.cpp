@@ -6,6 +6,10 @@ void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts) {
   if (parts.game) {
     fs::copy_file(BuildDir() / "fixtures" / "hv1-glint.exe", root / "bin" / "hv1-glint.exe");
   }
+  if (parts.python) {
+    fs::create_directories(root / "bin" / "python");
+    fs::copy_file(BuildDir() / "fixtures" / "python.exe", root / "bin" / "python" / "python.exe");
+  }
   if (parts.data) {
     for (int i = 0; i < 20; ++i) {
       WriteFileBytes(root / "data" / "HV1" / "GAMEDAT" / ("FILE" + std::to_string(i) + ".DAT"),
