@@ -9,7 +9,21 @@ constexpr uint32_t kInstalledFileCount = 20;
 
 }  // namespace
 
-bool IsDataInstalled() {
+void UnfinishedMarkPath(WCHAR* out) {
+  FormatBounded(out, kUnfinishedMarkLimit, u"%s\\setup-not-finished", g_paths.data_dir);
+}
+
+UnfinishedMark FindUnfinishedMark() {
+  WCHAR mark[kUnfinishedMarkLimit + 1];
+  UnfinishedMarkPath(mark);
+  if (GetFileAttributesW(mark) != INVALID_FILE_ATTRIBUTES) return UnfinishedMark::kPresent;
+  // Only "not there" clears it; a failure to look is no answer.
+  uint32_t error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? UnfinishedMark::kAbsent
+                                                                        : UnfinishedMark::kUnknown;
+}
+
+bool GamedatHoldsEnough() {
   WCHAR folder[292];
   FormatBounded(folder, 291, u"%s\\GAMEDAT", g_paths.data_dir);
   DWORD attributes = GetFileAttributesW(folder);
@@ -29,4 +43,8 @@ bool IsDataInstalled() {
   } while (files < kInstalledFileCount && FindNextFileW(find, &found));
   FindClose(find);
   return files >= kInstalledFileCount;
+}
+
+bool IsDataInstalled() {
+  return GamedatHoldsEnough() && FindUnfinishedMark() == UnfinishedMark::kAbsent;
 }

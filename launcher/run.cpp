@@ -3,6 +3,7 @@
 #include "disc/installed.h"
 #include "disc/setup_driver.h"
 #include "launcher/format.h"
+#include "launcher/launcher_lock.h"
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
 #include "ships/step.h"
@@ -65,7 +66,9 @@ int LaunchGame() {
   return 0;
 }
 
-int RunSequence(const LauncherOptions& options, const DiscManifest& manifest) {
+namespace {
+
+int RunSteps(const LauncherOptions& options, const DiscManifest& manifest) {
   if (options.setup || options.has_setup_from || !IsDataInstalled()) {
     if (!RunSetup(options.has_setup_from ? options.setup_from : nullptr, manifest)) return 1;
   }
@@ -74,6 +77,37 @@ int RunSequence(const LauncherOptions& options, const DiscManifest& manifest) {
   CloseSetupLog();
   if (!options.play) return 0;
   return LaunchGame();
+}
+
+// A second start while another launcher of this folder runs: said in a box,
+// unless the start is unattended (then in the log, when it can be had).
+int TellAlreadyRunning(const LauncherOptions& options) {
+  if (options.has_setup_from || options.ships_yes) {
+    OpenSetupLog();
+    LogLine(u"setup: Halvorn Glint is already running in this folder; this start ends");
+    CloseSetupLog();
+  } else {
+    MessageBoxW(nullptr,
+                u"Halvorn Glint is already running: its questions or its progress may be "
+                u"behind another window.\n\nThis start ends here.",
+                kCaption, MB_ICONINFORMATION);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RunSequence(const LauncherOptions& options, const DiscManifest& manifest) {
+  // Held until the game has been started. When the system gives no lock the
+  // launcher goes on without one, as it would on a system without them:
+  // keeping a player from the game for it would be worse than the rare
+  // second start it guards against.
+  HANDLE lock = nullptr;
+  LauncherLock held = TakeLauncherLock(&lock);
+  int code = held == LauncherLock::kHeldByAnother ? TellAlreadyRunning(options)
+                                                  : RunSteps(options, manifest);
+  if (lock != nullptr) CloseHandle(lock);
+  return code;
 }
 
 WCHAR** g_arguments = nullptr;

@@ -8,10 +8,15 @@
 
 extern HANDLE g_setup_log;
 
-void OpenSetupLog();
+// False when the log could not be opened (GetLastError says why).
+bool OpenSetupLog();
 void CloseSetupLog();
 
 // Writes one already formatted line (cut to 1020 characters) and its CR LF.
+// The log holds whole lines whatever the writes return: a write that takes
+// only part of a line is followed by another for the rest, and the rest of a
+// line a failed write left is sent before the next line, which is dropped
+// while that cannot be done.
 void LogText(const WCHAR* line);
 
 template <class... Args>

@@ -29,14 +29,36 @@
   X(uint32_t, FILE_ATTRIBUTE_DIRECTORY, 0x10)                         \
   X(uint32_t, FILE_ATTRIBUTE_NORMAL, 0x80)                            \
   X(uint32_t, INVALID_FILE_ATTRIBUTES, 0xFFFFFFFFu)                   \
-  /* Error codes (SHCreateDirectoryExW returns them) */               \
+  /* Error codes (GetLastError; SHCreateDirectoryExW returns them) */ \
   X(int32_t, ERROR_SUCCESS, 0)                                        \
+  X(int32_t, ERROR_FILE_NOT_FOUND, 2)                                 \
   X(int32_t, ERROR_PATH_NOT_FOUND, 3)                                 \
+  X(int32_t, ERROR_TOO_MANY_OPEN_FILES, 4)                            \
   X(int32_t, ERROR_ACCESS_DENIED, 5)                                  \
+  X(int32_t, ERROR_INVALID_HANDLE, 6)                                 \
+  X(int32_t, ERROR_NOT_ENOUGH_MEMORY, 8)                              \
+  X(int32_t, ERROR_WRITE_PROTECT, 19)                                 \
+  X(int32_t, ERROR_NOT_READY, 21)                                     \
+  X(int32_t, ERROR_CRC, 23)                                           \
+  X(int32_t, ERROR_WRITE_FAULT, 29)                                   \
+  X(int32_t, ERROR_READ_FAULT, 30)                                    \
+  X(int32_t, ERROR_GEN_FAILURE, 31)                                   \
+  X(int32_t, ERROR_SHARING_VIOLATION, 32)                             \
+  X(int32_t, ERROR_LOCK_VIOLATION, 33)                                \
+  X(int32_t, ERROR_HANDLE_EOF, 38)                                    \
+  X(int32_t, ERROR_HANDLE_DISK_FULL, 39)                              \
+  X(int32_t, ERROR_DEV_NOT_EXIST, 55)                                 \
+  X(int32_t, ERROR_NETNAME_DELETED, 64)                               \
   X(int32_t, ERROR_FILE_EXISTS, 80)                                   \
+  X(int32_t, ERROR_INVALID_PARAMETER, 87)                             \
+  X(int32_t, ERROR_BROKEN_PIPE, 109)                                   \
+  X(int32_t, ERROR_DISK_FULL, 112)                                    \
+  X(int32_t, ERROR_INVALID_NAME, 123)                                 \
   X(int32_t, ERROR_BAD_PATHNAME, 161)                                 \
   X(int32_t, ERROR_ALREADY_EXISTS, 183)                               \
   X(int32_t, ERROR_FILENAME_EXCED_RANGE, 206)                         \
+  X(int32_t, ERROR_DIRECTORY, 267)                                    \
+  X(int32_t, ERROR_IO_DEVICE, 1117)                                   \
   /* Processes, pipes and waits */                                    \
   X(uint32_t, HANDLE_FLAG_INHERIT, 0x1)                               \
   X(uint32_t, CREATE_NO_WINDOW, 0x08000000u)                          \
@@ -76,4 +98,7 @@
   X(uint32_t, PM_REMOVE, 0x0001)                                      \
   X(int32_t, SM_CXSCREEN, 0)                                          \
   X(int32_t, SM_CYSCREEN, 1)                                          \
+  X(uint32_t, SWP_NOZORDER, 0x0004)                                   \
+  X(uint32_t, SWP_NOACTIVATE, 0x0010)                                 \
+  X(uint32_t, USER_DEFAULT_SCREEN_DPI, 96)                            \
   X(int32_t, DEFAULT_GUI_FONT, 17)

@@ -146,6 +146,14 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
   X(int32_t, SHCreateDirectoryExW,                                                              \
     (PfWindow owner, const PfChar* path, PfSecurityAttributes* sa), (owner, path, sa),          \
     5 /* ERROR_ACCESS_DENIED */)                                                                \
+  X(PfBool, GetDiskFreeSpaceExW,                                                                \
+    (const PfChar* folder, uint64_t* free_to_caller, uint64_t* total, uint64_t* total_free),    \
+    (folder, free_to_caller, total, total_free), 0)                                             \
+  /* Why the last call failed */                                                                \
+  X(uint32_t, GetLastError, (), (), 0)                                                          \
+  /* The lock that keeps one launcher a release folder */                                       \
+  X(PfHandle, CreateMutexW, (PfSecurityAttributes* sa, PfBool initial_owner, const PfChar* name), \
+    (sa, initial_owner, name), nullptr)                                                         \
   /* Processes and pipes */                                                                     \
   X(uint32_t, GetModuleFileNameW, (void* module, PfChar* buffer, uint32_t size),                \
     (module, buffer, size), 0)                                                                  \
@@ -202,6 +210,12 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
     (msg, window, filter_min, filter_max, remove), 0)                                           \
   X(intptr_t, DispatchMessageW, (const PfMsg* msg), (msg), 0)                                   \
   X(int32_t, GetSystemMetrics, (int32_t index), (index), 0)                                     \
+  X(uint32_t, GetDpiForSystem, (), (), 0)                                                       \
+  X(uint32_t, GetDpiForWindow, (PfWindow window), (window), 0)                                  \
+  X(PfBool, SetWindowPos,                                                                       \
+    (PfWindow window, PfWindow insert_after, int32_t x, int32_t y, int32_t width,               \
+     int32_t height, uint32_t flags),                                                           \
+    (window, insert_after, x, y, width, height, flags), 0)                                      \
   X(void*, GetStockObject, (int32_t object), (object), nullptr)                                 \
   X(PfChar**, CommandLineToArgvW, (const PfChar* command_line, int32_t* count),                 \
     (command_line, count), nullptr)

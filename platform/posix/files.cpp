@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/errors.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/posix_ops.h"
 #include "platform/posix/text.h"
@@ -100,9 +102,9 @@ bool TakeShare(int fd, uint32_t access, uint32_t share) {
 
 PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
                            PfSecurityAttributes* sa, uint32_t disposition, uint32_t, PfHandle) {
-  if (!PathFits(name)) return kInvalid;
+  if (!PathFits(name)) return Failed(ERROR_FILENAME_EXCED_RANGE, kInvalid);
   std::string path = PosixPath(name);
-  if (path.empty()) return kInvalid;
+  if (path.empty()) return Failed(ERROR_INVALID_NAME, kInvalid);
   bool writes = (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
   int flags = O_CLOEXEC;
   if (writes && (access & GENERIC_READ)) {
@@ -115,11 +117,12 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   if ((access & FILE_APPEND_DATA) && !(access & GENERIC_WRITE)) flags |= O_APPEND;
   struct stat st;
   bool exists = stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return kInvalid;
+  if (!exists && errno != ENOENT) return FailedErrno(kInvalid);
+  if (exists && S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, kInvalid);
   bool truncate = false;
   switch (disposition) {
     case CREATE_NEW:
-      if (exists) return kInvalid;
+      if (exists) return Failed(ERROR_FILE_EXISTS, kInvalid);
       flags |= O_CREAT | O_EXCL;
       break;
     case CREATE_ALWAYS:
@@ -127,17 +130,17 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
       truncate = exists;
       break;
     case OPEN_EXISTING:
-      if (!exists) return kInvalid;
+      if (!exists) return Failed(ERROR_FILE_NOT_FOUND, kInvalid);
       break;
     case OPEN_ALWAYS:
       flags |= O_CREAT;
       break;
     default:
-      return kInvalid;
+      return Failed(ERROR_INVALID_PARAMETER, kInvalid);
   }
   // The read-only attribute refuses writers even to root, as on Windows.
-  if (exists && ReadOnlyMode(st.st_mode) && writes) return kInvalid;
-  if (truncate && !writes) return kInvalid;
+  if (exists && ReadOnlyMode(st.st_mode) && writes) return Failed(ERROR_ACCESS_DENIED, kInvalid);
+  if (truncate && !writes) return Failed(ERROR_ACCESS_DENIED, kInvalid);
   // Sharing locks need a descriptor open for reading, so a writer that may
   // not read is opened for both and refused reads here instead. A file we
   // may write but not read at all goes without sharing checks.
@@ -148,9 +151,13 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
     fd = open(path.c_str(), flags, 0644);
     lockable = !write_only;
   }
-  if (fd < 0) return kInvalid;
-  bool shared = !lockable || TakeShare(fd, access, share);
-  if (!shared || (truncate && ftruncate(fd, 0) != 0)) {
+  if (fd < 0) return FailedErrno(kInvalid);
+  if (lockable && !TakeShare(fd, access, share)) {
+    close(fd);
+    return Failed(ERROR_SHARING_VIOLATION, kInvalid);
+  }
+  if (truncate && ftruncate(fd, 0) != 0) {
+    SetPosixLastError(WindowsErrorOf(errno));
     close(fd);
     return kInvalid;
   }
@@ -158,16 +165,20 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   h->fd = fd;
   h->refuses_reads = write_only;
   h->inheritable = sa != nullptr && sa->bInheritHandle;
+  SetPosixLastError(exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+                        ? ERROR_ALREADY_EXISTS
+                        : ERROR_SUCCESS);
   return h;
 }
 
 PfBool Posix_SetFilePointerEx(PfHandle file, int64_t distance, int64_t* new_position,
                               uint32_t method) {
   PosixHandle* h = AsPosix(file);
-  if (!h || h->kind != PosixKind::kFile || method > FILE_END) return 0;
+  if (!h || h->kind != PosixKind::kFile) return Failed(ERROR_INVALID_HANDLE, 0);
+  if (method > FILE_END) return Failed(ERROR_INVALID_PARAMETER, 0);
   static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
   off_t at = lseek(h->fd, static_cast<off_t>(distance), kWhence[method]);
-  if (at < 0) return 0;
+  if (at < 0) return FailedErrno(0);
   if (new_position) *new_position = at;
   return 1;
 }
@@ -175,16 +186,17 @@ PfBool Posix_SetFilePointerEx(PfHandle file, int64_t distance, int64_t* new_posi
 PfBool Posix_ReadFile(PfHandle file, void* buffer, uint32_t to_read, uint32_t* read_count, void*) {
   PosixHandle* h = AsPosix(file);
   if (read_count) *read_count = 0;
-  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe) || h->refuses_reads) {
-    return 0;
+  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) {
+    return Failed(ERROR_INVALID_HANDLE, 0);
   }
+  if (h->refuses_reads) return Failed(ERROR_ACCESS_DENIED, 0);
   ssize_t n;
   do {
     n = read(h->fd, buffer, to_read);
   } while (n < 0 && errno == EINTR);
-  if (n < 0) return 0;
+  if (n < 0) return FailedErrno(0);
   // A pipe whose writers are all gone reports a broken pipe, as on Windows.
-  if (n == 0 && to_read > 0 && h->kind == PosixKind::kPipe) return 0;
+  if (n == 0 && to_read > 0 && h->kind == PosixKind::kPipe) return Failed(ERROR_BROKEN_PIPE, 0);
   if (read_count) *read_count = static_cast<uint32_t>(n);
   return 1;
 }
@@ -193,7 +205,9 @@ PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uin
                        void*) {
   PosixHandle* h = AsPosix(file);
   if (written) *written = 0;
-  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) return 0;
+  if (!h || (h->kind != PosixKind::kFile && h->kind != PosixKind::kPipe)) {
+    return Failed(ERROR_INVALID_HANDLE, 0);
+  }
   const char* p = static_cast<const char*>(buffer);
   uint32_t done = 0;
   while (done < to_write) {
@@ -201,7 +215,8 @@ PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uin
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (written) *written = done;
-      return 0;
+      // A write that takes nothing, without an error, is a full disk.
+      return n == 0 ? Failed(ERROR_DISK_FULL, 0) : FailedErrno(0);
     }
     done += static_cast<uint32_t>(n);
   }
@@ -210,46 +225,52 @@ PfBool Posix_WriteFile(PfHandle file, const void* buffer, uint32_t to_write, uin
 }
 
 uint32_t Posix_GetFileAttributesW(const PfChar* name) {
-  if (!PathFits(name)) return INVALID_FILE_ATTRIBUTES;
+  if (!PathFits(name)) return Failed(ERROR_FILENAME_EXCED_RANGE, INVALID_FILE_ATTRIBUTES);
   struct stat st;
-  if (stat(PosixPath(name).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  if (stat(PosixPath(name).c_str(), &st) != 0) return FailedErrno(INVALID_FILE_ATTRIBUTES);
   return AttributesOf(st);
 }
 
 PfBool Posix_SetFileAttributesW(const PfChar* name, uint32_t attributes) {
-  if (!PathFits(name)) return 0;
+  if (!PathFits(name)) return Failed(ERROR_FILENAME_EXCED_RANGE, 0);
   std::string path = PosixPath(name);
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return 0;
+  if (stat(path.c_str(), &st) != 0) return FailedErrno(0);
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
-  return chmod(path.c_str(), mode) == 0;
+  return chmod(path.c_str(), mode) == 0 ? 1 : FailedErrno(0);
 }
 
 PfBool Posix_DeleteFileW(const PfChar* name) {
-  if (!PathFits(name)) return 0;
+  if (!PathFits(name)) return Failed(ERROR_FILENAME_EXCED_RANGE, 0);
   std::string path = PosixPath(name);
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
-  if (!S_ISLNK(st.st_mode) && ReadOnlyMode(st.st_mode)) return 0;
+  if (lstat(path.c_str(), &st) != 0) return FailedErrno(0);
+  if (S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, 0);
+  if (!S_ISLNK(st.st_mode) && ReadOnlyMode(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, 0);
   // A handle open without sharing deletion keeps the file.
-  int fd = S_ISLNK(st.st_mode) ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = S_ISLNK(st.st_mode) ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct flock l = Bytes(F_WRLCK, DeniesByte(kDeleteKind), 1);
   bool held = fd >= 0 && fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type != F_UNLCK;
   if (fd >= 0) close(fd);
-  return !held && unlink(path.c_str()) == 0;
+  if (held) return Failed(ERROR_SHARING_VIOLATION, 0);
+  return unlink(path.c_str()) == 0 ? 1 : FailedErrno(0);
 }
 
 // Files only, as the tool uses it. Without MOVEFILE_REPLACE_EXISTING an
 // existing target is never replaced, checked and moved in one step.
 PfBool Posix_MoveFileExW(const PfChar* existing, const PfChar* new_name, uint32_t flags) {
-  if (!PathFits(existing) || !PathFits(new_name)) return 0;
+  if (!PathFits(existing) || !PathFits(new_name)) return Failed(ERROR_FILENAME_EXCED_RANGE, 0);
   std::string from = PosixPath(existing);
   std::string to = PosixPath(new_name);
   struct stat st;
-  if (lstat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
-  if ((flags & MOVEFILE_REPLACE_EXISTING) != 0) return rename(from.c_str(), to.c_str()) == 0;
-  return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  if (lstat(from.c_str(), &st) != 0) return FailedErrno(0);
+  if (S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, 0);
+  bool moved = (flags & MOVEFILE_REPLACE_EXISTING) != 0
+                   ? rename(from.c_str(), to.c_str()) == 0
+                   : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  if (moved) return 1;
+  return errno == EEXIST ? Failed(ERROR_ALREADY_EXISTS, 0) : FailedErrno(0);
 }
 
 namespace {
@@ -281,22 +302,22 @@ bool NextMatch(PosixHandle* h, PfFindData* data) {
 }  // namespace
 
 PfHandle Posix_FindFirstFileW(const PfChar* pattern, PfFindData* data) {
-  if (!PathFits(pattern)) return kInvalid;
+  if (!PathFits(pattern)) return Failed(ERROR_FILENAME_EXCED_RANGE, kInvalid);
   std::string path = PosixPath(pattern);
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
   if (folder.empty()) folder = "/";
   std::string match = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (match.empty()) return kInvalid;
+  if (match.empty()) return Failed(ERROR_FILE_NOT_FOUND, kInvalid);
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return kInvalid;
+  if (!dir) return FailedErrno(kInvalid);
   PosixHandle* h = new PosixHandle{PosixKind::kFind};
   h->dir = dir;
   h->pattern = match;
   if (!NextMatch(h, data)) {
     closedir(dir);
     delete h;
-    return kInvalid;
+    return Failed(ERROR_FILE_NOT_FOUND, kInvalid);
   }
   return h;
 }
@@ -334,8 +355,20 @@ int32_t Posix_SHCreateDirectoryExW(PfWindow, const PfChar* path_text, PfSecurity
       continue;
     }
     if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-      return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+      return errno == ENOENT ? ERROR_PATH_NOT_FOUND : static_cast<int32_t>(WindowsErrorOf(errno));
     }
   }
   return ERROR_SUCCESS;
+}
+
+PfBool Posix_GetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, uint64_t* total,
+                                 uint64_t* total_free) {
+  if (!PathFits(folder)) return Failed(ERROR_FILENAME_EXCED_RANGE, 0);
+  struct statvfs vfs;
+  if (statvfs(PosixPath(folder).c_str(), &vfs) != 0) return FailedErrno(0);
+  uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  if (free_to_caller) *free_to_caller = uint64_t{vfs.f_bavail} * unit;
+  if (total) *total = uint64_t{vfs.f_blocks} * unit;
+  if (total_free) *total_free = uint64_t{vfs.f_bfree} * unit;
+  return 1;
 }

@@ -6,11 +6,11 @@
 
 #include <string>
 
-enum class PosixKind { kFile, kPipe, kFind, kProcess, kThread };
+enum class PosixKind { kFile, kPipe, kFind, kProcess, kThread, kMutex };
 
 struct PosixHandle {
   PosixKind kind;
-  int fd = -1;             // file or pipe end
+  int fd = -1;             // file or pipe end; a mutex's lock file
   bool refuses_reads = false;  // file: opened without read access (see files.cpp)
   bool inheritable = false;
   DIR* dir = nullptr;      // find: the listing and its pattern

@@ -137,6 +137,15 @@ intptr_t Posix_DispatchMessageW(const PfMsg*) { return 0; }
 int32_t Posix_GetSystemMetrics(int32_t index) {
   return index == SM_CXSCREEN ? 1280 : index == SM_CYSCREEN ? 800 : 0;
 }
+// A terminal has no pixels to scale: the DPI Windows calls 100%.
+uint32_t Posix_GetDpiForSystem() { return USER_DEFAULT_SCREEN_DPI; }
+uint32_t Posix_GetDpiForWindow(PfWindow window) {
+  return window != nullptr ? USER_DEFAULT_SCREEN_DPI : 0;
+}
+PfBool Posix_SetWindowPos(PfWindow window, PfWindow, int32_t, int32_t, int32_t, int32_t,
+                          uint32_t) {
+  return window != nullptr;
+}
 void* Posix_GetStockObject(int32_t) {
   static int stock;
   return &stock;

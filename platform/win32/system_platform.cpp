@@ -141,6 +141,20 @@ int32_t SysSHCreateDirectoryExW(PfWindow owner, const PfChar* path, PfSecurityAt
   return ::SHCreateDirectoryExW(static_cast<HWND>(owner), W(path), Sa(sa));
 }
 
+PfBool SysGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, uint64_t* total,
+                               uint64_t* total_free) {
+  static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "ULARGE_INTEGER");
+  return ::GetDiskFreeSpaceExW(W(folder), reinterpret_cast<ULARGE_INTEGER*>(free_to_caller),
+                               reinterpret_cast<ULARGE_INTEGER*>(total),
+                               reinterpret_cast<ULARGE_INTEGER*>(total_free));
+}
+
+uint32_t SysGetLastError() { return ::GetLastError(); }
+
+PfHandle SysCreateMutexW(PfSecurityAttributes* sa, PfBool initial_owner, const PfChar* name) {
+  return ::CreateMutexW(Sa(sa), initial_owner, W(name));
+}
+
 uint32_t SysGetModuleFileNameW(void* module, PfChar* buffer, uint32_t size) {
   return ::GetModuleFileNameW(static_cast<HMODULE>(module), W(buffer), size);
 }
@@ -231,6 +245,41 @@ intptr_t SysDispatchMessageW(const PfMsg* msg) {
 }
 
 int32_t SysGetSystemMetrics(int32_t index) { return ::GetSystemMetrics(index); }
+
+// The DPI calls came with Windows 10 (1607): looked up at run time, so that the
+// program still starts on a system without them, which then has one DPI for
+// the whole screen, the screen's own.
+template <class Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  return user32 ? reinterpret_cast<Function>(
+                      reinterpret_cast<void*>(::GetProcAddress(user32, name)))
+                : nullptr;
+}
+
+uint32_t ScreenDpi() {
+  HDC screen = ::GetDC(nullptr);
+  if (screen == nullptr) return USER_DEFAULT_SCREEN_DPI;
+  int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<uint32_t>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+uint32_t SysGetDpiForSystem() {
+  static auto get = User32Function<UINT(WINAPI*)()>("GetDpiForSystem");
+  return get ? get() : ScreenDpi();
+}
+
+uint32_t SysGetDpiForWindow(PfWindow window) {
+  static auto get = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  return get ? get(static_cast<HWND>(window)) : ScreenDpi();
+}
+
+PfBool SysSetWindowPos(PfWindow window, PfWindow insert_after, int32_t x, int32_t y,
+                       int32_t width, int32_t height, uint32_t flags) {
+  return ::SetWindowPos(static_cast<HWND>(window), static_cast<HWND>(insert_after), x, y, width,
+                        height, flags);
+}
 
 void* SysGetStockObject(int32_t object) { return ::GetStockObject(object); }
 

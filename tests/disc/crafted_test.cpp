@@ -31,7 +31,9 @@ TEST_P(HostileTest, HasItsOutcome) {
   const HostileImage& h = GetParam();
   IsoImage image = h.make();
   WriteFileBytes(image_path, image.bytes);
-  EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}), h.accepted);
+  InstallReport report;
+  EXPECT_EQ(VerifyAndInstallImage(Wide(image_path).c_str(), true, {nullptr, 0}, &report),
+            h.accepted);
 
   // That a refused image writes nothing is the fuzz install's check below.
   std::string expected =

@@ -47,7 +47,7 @@ TEST(InstallTest, WholeInstalls) {
     std::vector<ManifestEntry> manifest = {};
     bool deep = false;  // a data directory of 257 characters
   } table[] = {
-      {198, "installed 178 files from %I into %D: done\r\n", found},
+      {209, "installed 178 files from %I into %D: done\r\n", found},
       {5,
        "image: GAMEDAT\\F05.DAT missing or another size\r\n%I: not the Morvath Saga's disc 1\r\n",
        off},
@@ -66,8 +66,10 @@ TEST(InstallTest, WholeInstalls) {
     fs::permissions(folder.data / "HV1.EXE", fs::perms::owner_read, fs::perm_options::replace);
     WriteFileBytes(folder.data / "MINE.SAV", "a saved game");
     fs::path image = TestImage("level1.iso");
+    InstallReport report;
     EXPECT_EQ(VerifyAndInstallImage(Wide(image).c_str(), true,
-                                    {row.manifest.data(), uint32_t(row.manifest.size())}),
+                                    {row.manifest.data(), uint32_t(row.manifest.size())},
+                                    &report),
               row.log.ends_with(": done\r\n"));
     EXPECT_EQ(folder.Log(), Placed(row.log, image, Utf8(g_paths.data_dir)));
     EXPECT_EQ(fake->Calls(Op::ReadFile), row.reads);
@@ -93,11 +95,14 @@ TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   EXPECT_FALSE(IsDataInstalled());
 }
 
-// The whole picker flow: the explanation, the dialog, a wrong file and its
-// warning, a cancelled dialog (back to the explanation), a copy failing
-// part-way (refused like a wrong image: "Nothing was installed." although
-// some files were), then the right file.
-TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
+// The picker through each way an install can end, over five starts. A disk
+// with too little room, then a folder that can't be written: each told, with
+// nothing copied, and setup ends (no image can mend them). Then a wrong image
+// (warned, offered again), a cancelled dialog (offered again), the image
+// unreadable part-way (warned, offered again), given up. Then the disk full
+// part-way: told, setup ends. Both failures part-way leave more than 20
+// GAMEDAT files, which must not count as installed. Then the image, whole.
+TEST(SetupTest, PickerTellsHowEachInstallEnded) {
   ScopedFake fake;
   InstallFolder folder{false};  // setup opens the log itself
   const std::u16string explain =
@@ -107,40 +112,104 @@ TEST(SetupTest, PickerOffersTheChoiceUntilAnImageInstalls) {
   const std::u16string refused =
       u"That image isn't Halvorn: The Morvath Saga, disc 1 (its HV1 folder isn't there, or its "
       u"files aren't the Morvath Saga's), or it couldn't be read. Nothing was installed.";
-  fs::path wrong = TestImage("level1.iso"), right = TestImage("full.iso");
-  fake->fail_op = Op::CreateFileW;
-  fake->fail_op_nth = 3 + 20;  // the log, two images, then the 20th file
-  fake->box_answers = {IDOK, IDOK, IDOK, IDOK, IDOK, IDOK};
-  fake->dialog_answers = {Wide(wrong), std::nullopt, Wide(right), Wide(right)};
-  EXPECT_TRUE(RunSetup(nullptr, kGameManifest));
-  // Boxes, dialogs and, not quiet, the status window during each copy.
-  std::vector<std::u16string> seen;
-  for (const FakeEvent& e : fake->events) {
-    if (e.kind == FakeEvent::kDialog) {
-      // No owner, no initial folder, the file buffer emptied again after a pick.
-      EXPECT_EQ(std::tuple(e.ofn.lStructSize, e.ofn.nMaxFile, e.ofn.Flags, !e.ofn.hwndOwner,
-                           !e.ofn.lpstrInitialDir, e.buffer_was_empty, e.caption),
-                std::tuple(152u, 260u, 0x1804u, true, true, true, u"Disc images (*.iso)|*.iso|"));
-    } else if (e.kind == FakeEvent::kBox) {
-      EXPECT_EQ(e.type, e.text == explain ? MB_ICONINFORMATION | MB_OKCANCEL : MB_ICONWARNING);
-      EXPECT_EQ(e.caption, u"Halvorn Glint");
-      EXPECT_FALSE(e.owner);
-    }
-    seen.push_back(e.kind == FakeEvent::kWindowGone ? u"gone" : e.text);
-  }
   const std::u16string pick = u"Your Halvorn: The Morvath Saga disc image (disc 1)",
                        window = u"Installing Halvorn from your disc image...";
-  EXPECT_EQ(seen, (std::vector<std::u16string>{explain, pick, refused, explain, pick, explain, pick,
-                                               window, u"gone", refused, explain, pick, window,
-                                               u"gone"}));
-  EXPECT_EQ(folder.Log(),
-            Placed("setup: data in %D\r\npicked %I\r\nimage: GAMEDAT\\CAMPAIGN.DAT missing or "
-                   "another size\r\n%I: not the Morvath Saga's disc 1\r\n",
-                   wrong, folder.data_text) +
-                Placed("picked %I\r\ncan't write %D\\GAMEDAT\\MISSN10.MIS\r\ninstalled 19 files "
-                       "from %I into %D: FAILED\r\npicked %I\r\ninstalled 125 files from %I "
-                       "into %D: done\r\nsetup done\r\n",
-                       right, folder.data_text));
+  fs::path wrong = TestImage("level1.iso"), right = TestImage("full.iso");
+  const std::u16string unreadable = u"Halvorn Glint couldn't read your disc image " + Wide(right) +
+                                    u" (the drive couldn't read the data (a damaged disc or "
+                                    u"disk?)), so the game data is only partly installed.";
+  const std::u16string full = u"Halvorn Glint couldn't write " +
+                              std::u16string(g_paths.data_dir) +
+                              u"\\GAMEDAT\\MISSN27.MIS (the disk is full), so the game data is "
+                              u"only partly installed.";
+  auto first_line = [](const std::u16string& text) { return text.substr(0, text.find(u'\n')); };
+  // The room the copy asks: each file in whole 4 KiB clusters, and 1 MiB.
+  uint64_t needed = 1 << 20;
+  for (const auto& e : fs::recursive_directory_iterator(TestImage("trees/full/HV1")))
+    needed += e.is_regular_file() ? (e.file_size() + 4095) / 4096 * 4096 : 0;
+  const uint32_t needed_mb = static_cast<uint32_t>((needed + (1 << 20) - 1) >> 20);
+  const std::u16string no_room = u"The disk holding " + std::u16string(g_paths.data_dir) +
+                                 u" is too full for the game data: it needs " +
+                                 Wide(std::to_string(needed_mb - 10)) + u" MB more (10 MB are "
+                                 u"free, " + Wide(std::to_string(needed_mb)) + u" MB are needed).";
+  const std::u16string no_folder = u"Halvorn Glint can't write the game data into its folder:";
+  struct Start {
+    Op fault;
+    int nth;  // of that operation's calls in this start
+    uint32_t error;
+    uint64_t free_bytes;  // 0: the disk's own
+    std::vector<std::optional<std::u16string>> picks;
+    std::vector<int> answers;
+    bool installed;
+    std::vector<std::u16string> seen;  // box and window texts (to the first line), in order
+    std::string log;
+  } starts[] = {
+      {Op::kCount, 0, 0, 10 << 20, {Wide(right)}, {IDOK, IDOK}, false,
+       {explain, pick, window, u"gone", no_room},
+       "setup: data in %D\r\npicked %I\r\nsetup: not enough space for %D: 10 MB free, " +
+           std::to_string(needed_mb) + " MB needed\r\ninstalled 0 files from %I into %D: "
+           "FAILED\r\nsetup not done\r\n"},
+      {Op::SHCreateDirectoryExW, 1, ERROR_ACCESS_DENIED, 0, {Wide(right)}, {IDOK, IDOK}, false,
+       {explain, pick, window, u"gone", no_folder},
+       "setup: data in %D\r\npicked %I\r\nsetup: can't write in %D: access is denied\r\n"
+       "installed 0 files from %I into %D: FAILED\r\nsetup not done\r\n"},
+      {Op::ReadFile, 400, ERROR_CRC, 0, {Wide(wrong), std::nullopt, Wide(right)},
+       {IDOK, IDOK, IDOK, IDOK, IDOK, IDCANCEL}, false,
+       {explain, pick, refused, explain, pick, explain, pick, window, u"gone", unreadable, explain},
+       "setup: data in %D\r\npicked %W\r\nimage: GAMEDAT\\CAMPAIGN.DAT missing or another "
+       "size\r\n%W: not the Morvath Saga's disc 1\r\npicked %I\r\ncopy failed at "
+       "%D\\GAMEDAT\\TEX16.TEX\r\nimage: reading failed: the drive couldn't read the data (a "
+       "damaged disc or disk?)\r\ninstalled 115 files from %I into %D: FAILED\r\nsetup not done\r\n"},
+      {Op::WriteFile, 40, ERROR_DISK_FULL, 0, {Wide(right)}, {IDOK, IDOK}, false,
+       {explain, pick, window, u"gone", full},
+       "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ncopy failed "
+       "at %D\\GAMEDAT\\MISSN27.MIS\r\nsetup: writing failed: the disk is full\r\ninstalled 37 "
+       "files from %I into %D: FAILED\r\nsetup not done\r\n"},
+      {Op::kCount, 0, 0, 0, {Wide(right)}, {IDOK}, true, {explain, pick, window, u"gone"},
+       "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ninstalled 125 "
+       "files from %I into %D: done\r\nsetup done\r\n"},
+  };
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.log);
+    fake->events.clear();
+    fake->fail_op = start.fault;
+    fake->fail_op_nth = start.fault == Op::kCount ? 0 : fake->Calls(start.fault) + start.nth;
+    fake->fault_error = start.error;
+    fake->free_bytes = start.free_bytes ? std::optional(start.free_bytes) : std::nullopt;
+    fake->dialog_answers.assign(start.picks.begin(), start.picks.end());
+    fake->box_answers.assign(start.answers.begin(), start.answers.end());
+    EXPECT_EQ(RunSetup(nullptr, kGameManifest), start.installed);
+    std::vector<std::u16string> seen;
+    for (const FakeEvent& e : fake->events) {
+      if (e.kind == FakeEvent::kDialog) {
+        // No owner, no initial folder, the file buffer emptied before each pick.
+        EXPECT_EQ(std::tuple(e.ofn.lStructSize, e.ofn.nMaxFile, e.ofn.Flags, !e.ofn.hwndOwner,
+                             !e.ofn.lpstrInitialDir, e.buffer_was_empty, e.caption),
+                  std::tuple(152u, 260u, 0x1804u, true, true, true, u"Disc images (*.iso)|*.iso|"));
+      } else if (e.kind == FakeEvent::kBox) {
+        bool ends_setup = e.text.starts_with(first_line(full)) ||
+                          e.text.starts_with(no_room) || e.text.starts_with(no_folder);
+        uint32_t icon = e.text == explain ? MB_ICONINFORMATION | MB_OKCANCEL
+                        : ends_setup      ? MB_ICONERROR
+                                          : MB_ICONWARNING;
+        EXPECT_EQ(std::tuple(e.type, e.caption, e.owner),
+                  std::tuple(icon, std::u16string(u"Halvorn Glint"), false));
+      }
+      seen.push_back(e.kind == FakeEvent::kWindowGone ? u"gone" : first_line(e.text));
+    }
+    std::vector<std::u16string> expected_seen;
+    for (const std::u16string& text : start.seen) expected_seen.push_back(first_line(text));
+    EXPECT_EQ(seen, expected_seen);
+    std::string log = start.log;
+    for (size_t at; (at = log.find('%')) != std::string::npos;)
+      log.replace(at, 2, log[at + 1] == 'D'   ? folder.data_text
+                         : log[at + 1] == 'I' ? Utf8(Wide(right))
+                                              : Utf8(Wide(wrong)));
+    CloseSetupLog();
+    EXPECT_EQ(ReadFileBytes(folder.root / "setup.log"), log);
+    fs::remove(folder.root / "setup.log");
+    EXPECT_EQ(IsDataInstalled(), start.installed);
+  }
   EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), folder.data), "");
   EXPECT_EQ(OpenHandleReport(), "");
 }

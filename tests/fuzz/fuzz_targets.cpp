@@ -70,8 +70,12 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
 // - each logged line (one write) ends in its only CR LF; the last is
 //   "<image>: not the Morvath Saga's disc 1", when nothing was made, or
 //   "installed N files from <image> into <data dir>: done|FAILED", with N the
-//   files created and "done" exactly when the call returned true; before a
-//   "done" only skipped names are logged.
+//   files created but the record of an install under way, and "done"
+//   exactly when the call returned true and reported the install whole;
+//   before a "done" only skipped names are logged;
+// - no file is made unless the record of an install under way is, and none
+//   twice (ASCII case ignored): of several records of one name in a folder
+//   only the first, the one the check finds, is copied.
 
 const ManifestEntry kOneRow[] = {{u"GAMEDAT\\X.DAT", 5}};
 const std::wregex kBelowDataDir(LR"((\\(?!\.\.?(\\|$))[^\\/:\x00-\x1f\x7f]+)*)");
@@ -133,8 +137,10 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
     SetInstallRoot(kInstallRoot);
     const std::u16string data_dir = g_paths.data_dir;
     OpenSetupLog();
-    bool ok = VerifyAndInstallImage(kImagePath, true, manifest);
+    InstallReport report;
+    bool ok = VerifyAndInstallImage(kImagePath, true, manifest, &report);
     CloseSetupLog();
+    FUZZ_CHECK(ok == (report.outcome == InstallOutcome::kInstalled));
     FUZZ_CHECK(OpenHandleReport().empty() && Fake().Windows().empty());
     for (const auto& [path, bytes] : g_disk.files) {  // a folder's bytes are none
       std::wstring below(path.begin() + std::min(path.size(), data_dir.size()), path.end());
@@ -146,12 +152,18 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
     for (const std::string& line : writes) {
       // A disc name logged as it is once broke and forged lines here.
       FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") + 2 == line.size());
-      FUZZ_CHECK(!ok || &line == &writes.back() || line.starts_with("image: unsafe name "));
+      FUZZ_CHECK(!ok || &line == &writes.back() || line.starts_with("image: unsafe name ") ||
+                 line.ends_with(" named again, the first record kept\r\n"));
     }
     std::string last = writes.empty() ? "" : writes.back();
     bool refused = last == kImage + std::string(": not the Morvath Saga's disc 1\r\n");
     FUZZ_CHECK(!refused || (!ok && g_disk.files.empty()));
-    FUZZ_CHECK(refused || last == "installed " + std::to_string(g_disk.files_created) +
+    // Nothing is written before the record of an install under way, which
+    // stays here (the memory disk lists no GAMEDAT to count).
+    bool marked = g_disk.files.contains(data_dir + u"\\setup-not-finished");
+    FUZZ_CHECK(marked || g_disk.files_created == 0);
+    FUZZ_CHECK(g_disk.made_again == 0);
+    FUZZ_CHECK(refused || last == "installed " + std::to_string(g_disk.files_created - marked) +
                                       " files from " + kImage + " into " +
                                       std::string(data_dir.begin(), data_dir.end()) +
                                       (ok ? ": done\r\n" : ": FAILED\r\n"));

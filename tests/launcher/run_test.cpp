@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "launcher/launcher_lock.h"
 #include "launcher/setup_log.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
@@ -22,7 +23,8 @@ namespace {
 struct Row {
   const char* name;
   // Of: data game python script not-now model, the log held (by another
-  // launcher) or open (by this one, before the run).
+  // launcher) or open (by this one, before the run), the launcher's lock
+  // held (by another launcher of the folder).
   const char* release;
   std::vector<std::u16string> args;
   std::vector<int> answers;
@@ -30,7 +32,7 @@ struct Row {
   int exit;
   std::string log;      // what the run appends; $D is the data directory
   std::u16string seen;  // boxes by icon, windows, [window texts], programs; "|", files there
-  const char16_t* box_says = u"";  // in the last box
+  const char16_t* box_says = u"";  // in some box
   Op fault = Op::kCount;           // its first call fails
 };
 
@@ -97,6 +99,8 @@ void RunRow(const Row& row) {
     SetTestEnvironment("HV_PROBE_HANDLE",
                        std::to_string(reinterpret_cast<uintptr_t>(g_setup_log)).c_str());
   }
+  HANDLE lock = nullptr;
+  if (Has(row.release, "locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
   HANDLE held = INVALID_HANDLE_VALUE;
   if (Has(row.release, "held")) {
     OpenSetupLog();  // as another launcher
@@ -110,6 +114,7 @@ void RunRow(const Row& row) {
   ParseSwitches(args.data(), static_cast<int32_t>(args.size()), &options);
   EXPECT_EQ(RunSequence(options, kGameManifest), row.exit);
 
+  if (lock != nullptr) CloseHandle(lock);
   if (held != INVALID_HANDLE_VALUE) {
     // Readers are let in while it is held.
     HANDLE reader =
@@ -130,9 +135,9 @@ void RunRow(const Row& row) {
     EXPECT_EQ(p.type, p.caption.ends_with(u"hv1-glint.exe") ? 0u : uint32_t{CREATE_NO_WINDOW})
         << Utf8(p.caption);
   }
-  if (!Fake().Boxes().empty()) {
-    EXPECT_NE(Fake().Boxes().back().text.find(row.box_says), std::u16string::npos);
-  }
+  std::u16string boxes;
+  for (const FakeEvent& box : Fake().Boxes()) boxes += box.text;
+  EXPECT_NE(boxes.find(row.box_says), std::u16string::npos);
   EXPECT_TRUE(Fake().box_answers.empty());
   EXPECT_EQ(OpenHandleReport(), "");
   std::string python = ReadFileBytes(root / "python-record.txt");
@@ -234,6 +239,15 @@ const Row kRows[] = {
      "ships: failed: couldn't start the ship setup\r\n" + kFloodLog +
          "ships: DONE\r\nships: installed\r\n",
      u"python.exe | models/type00.hvm", u"", Op::CreatePipe},
+    // One launcher at a time in a folder: a second says so (in the log when
+    // unattended) and does nothing more.
+    {"a second start while one runs", "data game python script locked", {}, {}, kBuild, 1, "",
+     u"info |", u"Halvorn Glint is already running"},
+    {"a second unattended start while one runs", "game locked", {u"--setup-from", u"x.iso"}, {},
+     "", 1, "setup: Halvorn Glint is already running in this folder; this start ends\r\n", u"|"},
+    // A log that can't be written is said before the first question.
+    {"a log that can't be opened", "data game", {u"--setup"}, {}, "", 1, "", u"warn info |",
+     u"can't write its log file", Op::CreateFileW},
     {"an interpreter that does not start fails one try", "data game python script",
      {u"--ships-yes", u"--no-play"}, {}, kBuild, 0,
      "ships: failed: couldn't start bin\\python\\python.exe\r\nships: DONE\r\nships: installed\r\n",

@@ -3,7 +3,7 @@
 # platform <- launcher services <- disc, ships <- the entry, the tool.
 # Usage: check_includes.sh SOURCE_DIR
 cd "${1:?source folder}" || exit 2
-services='launcher/(format|paths|setup_log|status_window)\.h'
+services='launcher/(format|paths|setup_log|status_window|system_error)\.h'
 status=0
 check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX
   local file line
@@ -15,7 +15,7 @@ check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX
   done
 }
 check '^platform/' 'platform/.*'
-check "^$services|^launcher/(format|paths|setup_log|status_window)\.cpp" "platform/.*|$services"
+check "^$services|^launcher/(format|paths|setup_log|status_window|system_error)\.cpp" "platform/.*|$services"
 check '^disc/' "platform/.*|$services|disc/.*"
 check '^ships/' "platform/.*|$services|ships/.*"
 check '^tools/' "platform/.*|$services|disc/.*|tools/.*"

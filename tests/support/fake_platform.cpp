@@ -19,6 +19,7 @@ bool Fault(Op op) {
   auto hits = [&](int at, int n) { return at > 0 && (f.fail_persistent ? n >= at : n == at); };
   bool fail = hits(f.fail_nth, nth) || (f.fail_op == op && hits(f.fail_op_nth, nth_op));
   if (fail) f.faulted_op = op;
+  f.last_call_faulted = fail;
   return fail;
 }
 
@@ -83,6 +84,28 @@ PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* p
   }
   return ok;
 }
+// After a fault, the fault's error; else the system's.
+uint32_t OwnGetLastError() {
+  return g_fake->last_call_faulted ? g_fake->fault_error : g_fake->below.GetLastError();
+}
+PfHandle OwnCreateMutexW(PfSecurityAttributes* sa, PfBool owner, const PfChar* name) {
+  PfHandle h = g_fake->below.CreateMutexW(sa, owner, name);
+  Opened(g_fake->open_handles, h);
+  return h;
+}
+PfBool OwnGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, uint64_t* total,
+                              uint64_t* total_free) {
+  if (!g_fake->free_bytes)
+    return g_fake->below.GetDiskFreeSpaceExW(folder, free_to_caller, total, total_free);
+  for (uint64_t* answer : {free_to_caller, total, total_free}) {
+    if (answer) *answer = *g_fake->free_bytes;
+  }
+  return TRUE;
+}
+uint32_t OwnGetDpiForSystem() {
+  return g_fake->system_dpi ? g_fake->system_dpi : g_fake->below.GetDpiForSystem();
+}
+uint32_t OwnGetDpiForWindow(PfWindow) { return g_fake->window_dpi ? g_fake->window_dpi : 96; }
 PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_t n) {
   PfBool ok = g_fake->below.CreatePipe(r, w, sa, n);
   if (ok) {
@@ -127,12 +150,20 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   std::memcpy(ofn->lpstrFile, answer->c_str(), (answer->size() + 1) * sizeof(PfChar));
   return TRUE;
 }
-PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t style, int32_t,
-                            int32_t, int32_t, int32_t, PfWindow, void*, void*, void*) {
+PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t style,
+                            int32_t x, int32_t y, int32_t width, int32_t height, PfWindow, void*,
+                            void*, void*) {
   PfWindow window = new char(0);
   g_fake->open_windows.insert(window);
-  g_fake->events.push_back({FakeEvent::kWindowShown, Text(name), {}, style});
+  g_fake->events.push_back({.kind = FakeEvent::kWindowShown, .text = Text(name), .type = style,
+                            .place = {x, y, width, height}});
   return window;
+}
+PfBool OwnSetWindowPos(PfWindow, PfWindow, int32_t x, int32_t y, int32_t width, int32_t height,
+                       uint32_t flags) {
+  g_fake->events.push_back(
+      {.kind = FakeEvent::kWindowMoved, .type = flags, .place = {x, y, width, height}});
+  return TRUE;
 }
 intptr_t OwnSendMessageW(PfWindow, uint32_t, uintptr_t, intptr_t) { return 0; }
 PfBool OwnSetWindowTextW(PfWindow, const PfChar* text) {
@@ -151,6 +182,10 @@ bool Releases(Op op) {
   return op == Op::CloseHandle || op == Op::FindClose || op == Op::DestroyWindow;
 }
 
+// The question why a call failed is neither failed nor counted: it reports
+// the fault before it.
+bool NeverFails(Op op) { return op == Op::GetLastError; }
+
 // Every other operation goes below: an overload above, not being a template,
 // is chosen before this one.
 #define HV_FAKE_BELOW(result, name, parameters, arguments, failure) \
@@ -165,7 +200,7 @@ HV_PLATFORM_OPERATIONS(HV_FAKE_BELOW)
 const PlatformOps kFake = {
 #define HV_FAKE_ENTRY(result, name, parameters, arguments, failure) \
   .name = [] parameters -> result {                                 \
-    bool fail = Fault(Op::name);                                    \
+    bool fail = !NeverFails(Op::name) && Fault(Op::name);           \
     if (fail && !Releases(Op::name)) return failure;                \
     result r = Own##name arguments;                                 \
     return fail ? failure : r;                                      \

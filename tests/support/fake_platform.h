@@ -21,10 +21,11 @@
 using Op = PlatformOp;
 
 struct FakeEvent {
-  enum Kind { kBox, kDialog, kWindowShown, kWindowText, kWindowGone, kProcess } kind;
+  enum Kind { kBox, kDialog, kWindowShown, kWindowMoved, kWindowText, kWindowGone, kProcess } kind;
   std::u16string text;            // box text; dialog title; window text; command line
   std::u16string caption;         // box caption; dialog filter (zeros as '|'); program
   uint32_t type = 0;              // box type; window style; creation flags
+  int32_t place[4] = {};          // window shown or moved: x, y, width, height
   bool owner = false;             // box has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
   PfOpenFileName ofn{};           // dialog, as passed (its pointers valid only in the call)
@@ -42,6 +43,8 @@ struct FakePlatform {
   int fail_op_nth = 0;
   bool fail_persistent = false;  // and every later one too
   Op faulted_op = Op::kCount;    // the operation of the last fault fired
+  uint32_t fault_error = 31;     // what GetLastError answers after a fault (ERROR_GEN_FAILURE)
+  bool last_call_faulted = false;
   // ReadFile / WriteFile calls whose count is cut to at most one byte.
   int short_read_nth = 0;
   int short_write_nth = 0;
@@ -51,6 +54,11 @@ struct FakePlatform {
   std::deque<int> box_answers;
   std::deque<std::optional<std::u16string>> dialog_answers;  // nullopt cancels
   int unscripted = 0;
+
+  // Answers that stand in for the system's when set: the free space of every
+  // disk, and the DPI of the system and of every window.
+  std::optional<uint64_t> free_bytes;
+  uint32_t system_dpi = 0, window_dpi = 0;
 
   std::vector<FakeEvent> events;  // in the order they happened
 

@@ -64,15 +64,15 @@ std::vector<std::string> UnsafeNamesAndLines() {
 }
 
 // A folder named "..." (which would be ".."), every unsafe name as a file,
-// and safe files: COMA.DAT being no port, two names differing in case (one
-// file on Windows, two on a case-sensitive file system, both copied), a name
-// above ASCII.
+// and safe files: COMA.DAT being no port, two versions of one name and a
+// name differing only in case (one file on Windows: the first record is the
+// one copied, as the check finds it), a name above ASCII.
 IsoImage UnsafeNames() {
   IsoImage image = WithData();
   Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT", kData)})};
   std::vector<std::string> names = UnsafeNamesAndLines();
   for (size_t i = 0; i < names.size(); i += 2) records.push_back(File(names[i] + ";1", kData));
-  for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "case.dat", "CAF\xc9.DAT"})
+  for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "CASE.DAT;2", "case.dat", "CAF\xc9.DAT"})
     records.push_back(File(safe, kData));
   return Hv1(records, image);
 }
@@ -81,6 +81,8 @@ std::string UnsafeNameLines() {
   std::string lines = "image: unsafe name ..\r\n";
   std::vector<std::string> names = UnsafeNamesAndLines();
   for (size_t i = 1; i < names.size(); i += 2) lines += "image: unsafe name " + names[i] + "\r\n";
+  for (const char* again : {"CASE.DAT", "case.dat"})
+    lines += "image: %D\\" + std::string(again) + " named again, the first record kept\r\n";
   return lines;
 }
 
@@ -140,7 +142,7 @@ std::string TooDeep() {
 
 const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
-    {"UnsafeNames", UnsafeNames, true, 4, UnsafeNameLines()},
+    {"UnsafeNames", UnsafeNames, true, 3, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
     // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
     // that a name matched by prefix shows; a file named HV1), an image cut
@@ -156,17 +158,19 @@ const std::vector<HostileImage> kHostileImages = {
      },
      false, kRefused},
     {"TruncatedInItsFolders", TruncatedInItsFolders, false, kRefused},
-    // A loop onto an ancestor (here HV1 itself) fails the copy.
+    // A tree that cannot be copied whole is refused before anything is
+    // written: a loop onto an ancestor (here HV1 itself); shared folders,
+    // which would multiply the work at every level.
     {"LoopToTheTop",
      [] {
        return Chain({"A", "B", "C"}, "UP", {File("F.DAT", kData)});
      },
-     false, 1, "image: directory loop at %D\\A\\B\\C\\UP\r\n"},
-    // Shared folders would multiply the work at every level: copied once.
-    {"FolderReachedTwice", FolderReachedTwice, false, 1, "image: directory loop at %D\\TWO\r\n"},
-    {"NestedPastTheBound", [] { return Chain(Records(70, "D")); }, false, 0, TooDeep()},
+     false, kRefused, "image: directory loop at %D\\A\\B\\C\\UP\r\n"},
+    {"FolderReachedTwice", FolderReachedTwice, false, kRefused,
+     "image: directory loop at %D\\TWO\r\n"},
+    {"NestedPastTheBound", [] { return Chain(Records(70, "D")); }, false, kRefused, TooDeep()},
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
-    {"OverlappingFolders", OverlappingFolders, false, 0,
+    {"OverlappingFolders", OverlappingFolders, false, kRefused,
      "image: too much folder data at %D\\D\\D\\D\\D\r\n"},
     // An identifier running past its record (30 bytes long in a 46-byte
     // record) ends its folder's walk.
@@ -176,22 +180,24 @@ const std::vector<HostileImage> kHostileImages = {
                    File("AFTER.DAT", kData)});
      },
      true, 1},
-    {"FileExtentPastTheEnd", [] { return Hv1({File("FAR.DAT", 900000, 10)}); }, false, 1,
-     "copy failed at %D\\FAR.DAT\r\n"},
-    // Also an image cut inside a file: the read comes up short, the file
-    // counts (it was made) and the copy stops there.
+    // Files whose data lies past the image's end, as in an image cut short.
+    {"FileExtentPastTheEnd", [] { return Hv1({File("FAR.DAT", 900000, 10)}); }, false, kRefused,
+     "image: the data of %D\\FAR.DAT lies past the image's end\r\n"},
     {"FileSizePastTheEnd",
      [] {
        return Hv1({File("LONG.DAT", kData, 3u << 20), File("NEXT.DAT", kData)});
      },
-     false, 1, "copy failed at %D\\LONG.DAT\r\n"},
-    // Nothing is copied below a folder that cannot be read whole.
-    {"FolderExtentPastTheEnd", [] { return Hv1({Dir("GONE", 900000)}); }, false, 0},
-    {"FolderAtTheLastExtent", [] { return Hv1({Dir("LAST", 0xFFFFFFFF)}); }, false, 0},
-    {"FolderOfSizeZero", [] { return Hv1({Dir("NOTHING", kData, 0)}); }, false, 0},
+     false, kRefused, "image: the data of %D\\LONG.DAT lies past the image's end\r\n"},
+    // Folders that cannot be read whole.
+    {"FolderExtentPastTheEnd", [] { return Hv1({Dir("GONE", 900000)}); }, false, kRefused,
+     "image: can't read the folder for %D\\GONE\r\n"},
+    {"FolderAtTheLastExtent", [] { return Hv1({Dir("LAST", 0xFFFFFFFF)}); }, false, kRefused,
+     "image: can't read the folder for %D\\LAST\r\n"},
+    {"FolderOfSizeZero", [] { return Hv1({Dir("NOTHING", kData, 0)}); }, false, kRefused,
+     "image: can't read the folder for %D\\NOTHING\r\n"},
     {"FolderOf16MiBIsRead", [] { return WithRawFolder(File("IN", kData), 0x1000000); }, true, 1},
     {"FolderOf16MiBPlusOneIsRefused", [] { return WithRawFolder(File("IN", kData), 0x1000001); },
-     false, 0},
+     false, kRefused, "image: can't read the folder for %D\\RAW\r\n"},
     // A record of length 33, or running past its folder, ends the folder's
     // walk; a zero byte at a sector's start skips the rest of that sector.
     {"RecordOfLength33EndsTheFolder",

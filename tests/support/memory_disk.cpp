@@ -45,17 +45,28 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     if (access != GENERIC_WRITE || disposition != CREATE_ALWAYS) return INVALID_HANDLE_VALUE;
     if (g_disk.files.count(name) == 0 && g_disk.files.size() >= 512) return INVALID_HANDLE_VALUE;
     ++g_disk.files_created;
+    std::u16string folded = name;
+    for (char16_t& c : folded) c = c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c;
+    g_disk.made_again += !g_disk.made.insert(folded).second;
     return NewHandle(Kind::kFile, &(g_disk.files[name] = ""));  // made anew, empty
   };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
     g_disk.files[name];
     return ERROR_SUCCESS;
   };
-  // The product seeks only from the start.
-  ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t*, uint32_t) -> PfBool {
+  ops.DeleteFileW = [](const PfChar* name) -> PfBool { return g_disk.files.erase(name) != 0; };
+  ops.GetDiskFreeSpaceExW = [](const PfChar*, uint64_t* free_to_caller, uint64_t*,
+                               uint64_t*) -> PfBool {
+    *free_to_caller = uint64_t{1} << 40;
+    return TRUE;
+  };
+  // The product seeks only from the start, or to the end for a size.
+  ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t* at, uint32_t method) -> PfBool {
     Open* open = Find(h, Kind::kRead);
-    if (open != nullptr && distance >= 0) open->position = static_cast<size_t>(distance);
-    return open != nullptr && distance >= 0;
+    if (open == nullptr || distance < 0) return FALSE;
+    open->position = static_cast<size_t>(distance) + (method == FILE_END ? g_disk.image.size() : 0);
+    if (at != nullptr) *at = static_cast<int64_t>(open->position);
+    return TRUE;
   };
   ops.ReadFile = [](PfHandle h, void* buffer, uint32_t to_read, uint32_t* read, void*) -> PfBool {
     Open* open = Find(h, Kind::kRead);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ struct MemoryDisk {
   // can make a run hold more than 512 images.
   std::map<std::u16string, std::string> files;
   int files_created = 0;
+  // Files made again under a path made before (ASCII case ignored, as on
+  // Windows): a later record written over the earlier one of its name.
+  std::set<std::u16string> made;
+  int made_again = 0;
 
   // Each PeekNamedPipe reports up to `pipe_chunk` bytes waiting (0: the pipe
   // has ended, and everything is read after it); with `pipe_idle_turns` every
