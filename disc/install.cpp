@@ -1,5 +1,7 @@
 #include "disc/install.h"
 
+#include <initializer_list>
+
 #include "disc/extract.h"
 #include "disc/installed.h"
 #include "disc/verify.h"
@@ -37,11 +39,26 @@ uint32_t Megabytes(uint64_t bytes, bool round_up) {
 // the reason logged and reported, when it cannot.
 bool PrepareDataDirectory(uint64_t needed, InstallReport* report) {
   const WCHAR* data = g_paths.data_dir;
-  int32_t made = SHCreateDirectoryExW(nullptr, data, nullptr);
-  if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) {
-    LogReason(u"setup: can't write in %s: %s", data, static_cast<uint32_t>(made));
-    ReportInstallFailure(report, InstallOutcome::kFolderNotWritable, data,
-                         static_cast<uint32_t>(made));
+  // Made a level at a time below the install root (which is there: the
+  // launcher runs from it), so that a failure comes with its own reason.
+  WCHAR parent[276];
+  FormatBounded(parent, 275, u"%s\\data", g_paths.install_root);
+  uint32_t error = ERROR_SUCCESS;
+  for (const WCHAR* folder : {static_cast<const WCHAR*>(parent), data}) {
+    if (error == ERROR_SUCCESS && !CreateDirectoryW(folder, nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      error = GetLastError();
+    }
+  }
+  DWORD attributes = error == ERROR_SUCCESS ? GetFileAttributesW(data) : 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    error = GetLastError();
+  } else if (error == ERROR_SUCCESS && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error = ERROR_DIRECTORY;  // a file of that name stands in the way
+  }
+  if (error != ERROR_SUCCESS) {
+    LogReason(u"setup: can't write in %s: %s", data, error);
+    ReportInstallFailure(report, InstallOutcome::kFolderNotWritable, data, error);
     return false;
   }
   uint64_t free_bytes = 0;
@@ -61,7 +78,7 @@ bool PrepareDataDirectory(uint64_t needed, InstallReport* report) {
   HANDLE file = CreateFileW(mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    uint32_t error = GetLastError();
+    error = GetLastError();
     LogReason(u"setup: can't write in %s: %s", data, error);
     ReportInstallFailure(report, InstallOutcome::kFolderNotWritable, data, error);
     return false;

@@ -37,10 +37,10 @@ bool TellInstallFailure(const InstallReport& report) {
       return true;
     case InstallOutcome::kFolderNotWritable:
       FormatBounded(text, 1023,
-                    u"Halvorn Glint can't write the game data into its folder:\n\n%s\n\n(%s.) "
+                    u"Halvorn Glint can't write the game data into its folder (%s):\n\n%s\n\n"
                     u"Move the whole Halvorn Glint folder somewhere you can write, such as "
                     u"C:\\Games, and start it again. Nothing was installed.",
-                    report.path, why);
+                    why, report.path);
       break;
     case InstallOutcome::kDiskTooSmall: {
       uint32_t free_mb = report.free_mb, needed_mb = report.needed_mb;

@@ -23,6 +23,8 @@ const ErrorWords kWords[] = {
     {ERROR_HANDLE_DISK_FULL, u"the disk is full"},
     {ERROR_DISK_FULL, u"the disk is full"},
     {ERROR_FILENAME_EXCED_RANGE, u"the path is too long"},
+    {ERROR_DIRECTORY, u"a file stands where a folder should be"},
+    {ERROR_HANDLE_EOF, u"it ends before its data does (is it cut short?)"},
     {ERROR_DEV_NOT_EXIST, u"the drive is gone (unplugged or disconnected?)"},
     {ERROR_NETNAME_DELETED, u"the network drive is gone"},
     {ERROR_IO_DEVICE, u"the device reported an error"},

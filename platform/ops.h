@@ -143,6 +143,7 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
     kPfInvalidHandle)                                                                           \
   X(PfBool, FindNextFileW, (PfHandle find, PfFindData* data), (find, data), 0)                  \
   X(PfBool, FindClose, (PfHandle find), (find), 0)                                              \
+  X(PfBool, CreateDirectoryW, (const PfChar* path, PfSecurityAttributes* sa), (path, sa), 0)  \
   X(int32_t, SHCreateDirectoryExW,                                                              \
     (PfWindow owner, const PfChar* path, PfSecurityAttributes* sa), (owner, path, sa),          \
     5 /* ERROR_ACCESS_DENIED */)                                                                \

@@ -21,10 +21,12 @@ services_running() {
   done
   return 1
 }
+# The services must not inherit the lock: they would hold it for as long as
+# they live, and every later start would wait at the lock for them to end.
 if ! services_running; then
   (
     flock 9
-    services_running || wine cmd /c exit </dev/null >/dev/null 2>&1
+    services_running || wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   ) 9>"$WINEPREFIX/.boot-lock"
 fi
 exec wine "$@"

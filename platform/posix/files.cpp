@@ -336,6 +336,16 @@ PfBool Posix_FindClose(PfHandle find) {
   return 1;
 }
 
+PfBool Posix_CreateDirectoryW(const PfChar* path, PfSecurityAttributes*) {
+  if (path == nullptr || Units(path) >= kMaxFolderUnits) {
+    return Failed(ERROR_FILENAME_EXCED_RANGE, 0);
+  }
+  if (mkdir(PosixPath(path).c_str(), 0755) == 0) return 1;
+  return errno == EEXIST ? Failed(ERROR_ALREADY_EXISTS, 0)
+         : errno == ENOENT ? Failed(ERROR_PATH_NOT_FOUND, 0)
+                           : FailedErrno(0);
+}
+
 int32_t Posix_SHCreateDirectoryExW(PfWindow, const PfChar* path_text, PfSecurityAttributes*) {
   std::string path = PosixPath(path_text);
   if (path.empty() || path[0] != '/') return ERROR_BAD_PATHNAME;  // full paths only

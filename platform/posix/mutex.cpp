@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -20,13 +21,17 @@ PfHandle Posix_CreateMutexW(PfSecurityAttributes*, PfBool, const PfChar* name) {
   if (name == nullptr || name[0] == 0) return Failed(ERROR_INVALID_NAME, PfHandle{nullptr});
   // "Local\" names are one user's: the user's runtime folder, or the user's
   // own names in the shared temporary folder.
-  std::string file;
-  for (char c : Utf8FromWide(name)) file += c == '/' || c == '\\' ? '_' : c;
+  std::string file = Utf8FromWide(name);
+  for (char& c : file) c = c == '/' || c == '\\' ? '_' : c;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string path = runtime && runtime[0] == '/'
-                         ? std::string(runtime) + "/" + file + ".lock"
-                         : "/tmp/" + std::to_string(getuid()) + "-" + file + ".lock";
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  char path[4096];
+  if (runtime != nullptr && runtime[0] == '/') {
+    std::snprintf(path, sizeof path, "%s/%s.lock", runtime, file.c_str());
+  } else {
+    std::snprintf(path, sizeof path, "/tmp/%u-%s.lock", static_cast<unsigned>(getuid()),
+                  file.c_str());
+  }
+  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return FailedErrno(PfHandle{nullptr});
   bool taken = false;
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {

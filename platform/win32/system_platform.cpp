@@ -137,6 +137,10 @@ PfBool SysFindNextFileW(PfHandle find, PfFindData* data) {
 
 PfBool SysFindClose(PfHandle find) { return ::FindClose(find); }
 
+PfBool SysCreateDirectoryW(const PfChar* path, PfSecurityAttributes* sa) {
+  return ::CreateDirectoryW(W(path), Sa(sa));
+}
+
 int32_t SysSHCreateDirectoryExW(PfWindow owner, const PfChar* path, PfSecurityAttributes* sa) {
   return ::SHCreateDirectoryExW(static_cast<HWND>(owner), W(path), Sa(sa));
 }

@@ -51,7 +51,7 @@ TEST_P(HostileTest, HasItsOutcome) {
 
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(image.bytes.data());
   FuzzDiscWalk(bytes, image.bytes.size());
-  FuzzDiscInstall(bytes, image.bytes.size());
+  EXPECT_EQ(FuzzDiscInstall(bytes, image.bytes.size()), h.accepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, HostileTest, ::testing::ValuesIn(kHostileImages),

@@ -132,7 +132,8 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
                                  u" is too full for the game data: it needs " +
                                  Wide(std::to_string(needed_mb - 10)) + u" MB more (10 MB are "
                                  u"free, " + Wide(std::to_string(needed_mb)) + u" MB are needed).";
-  const std::u16string no_folder = u"Halvorn Glint can't write the game data into its folder:";
+  const std::u16string no_folder =
+      u"Halvorn Glint can't write the game data into its folder (access is denied):";
   struct Start {
     Op fault;
     int nth;  // of that operation's calls in this start
@@ -149,7 +150,7 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
        "setup: data in %D\r\npicked %I\r\nsetup: not enough space for %D: 10 MB free, " +
            std::to_string(needed_mb) + " MB needed\r\ninstalled 0 files from %I into %D: "
            "FAILED\r\nsetup not done\r\n"},
-      {Op::SHCreateDirectoryExW, 1, ERROR_ACCESS_DENIED, 0, {Wide(right)}, {IDOK, IDOK}, false,
+      {Op::CreateDirectoryW, 1, ERROR_ACCESS_DENIED, 0, {Wide(right)}, {IDOK, IDOK}, false,
        {explain, pick, window, u"gone", no_folder},
        "setup: data in %D\r\npicked %I\r\nsetup: can't write in %D: access is denied\r\n"
        "installed 0 files from %I into %D: FAILED\r\nsetup not done\r\n"},

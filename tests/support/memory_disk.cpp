@@ -50,10 +50,22 @@ PlatformOps NewMemoryDisk(std::string_view image) {
     g_disk.made_again += !g_disk.made.insert(folded).second;
     return NewHandle(Kind::kFile, &(g_disk.files[name] = ""));  // made anew, empty
   };
+  ops.CreateDirectoryW = [](const PfChar* name, PfSecurityAttributes*) -> PfBool {
+    g_disk.files[name];
+    g_disk.folders.insert(name);
+    return TRUE;
+  };
   ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
     g_disk.files[name];
+    g_disk.folders.insert(name);
     return ERROR_SUCCESS;
   };
+  ops.GetFileAttributesW = [](const PfChar* name) -> uint32_t {
+    if (g_disk.folders.contains(name)) return FILE_ATTRIBUTE_DIRECTORY;
+    return g_disk.files.contains(name) ? FILE_ATTRIBUTE_NORMAL : INVALID_FILE_ATTRIBUTES;
+  };
+  // What is asked after a failure here is always a name that isn't there.
+  ops.GetLastError = []() -> uint32_t { return ERROR_FILE_NOT_FOUND; };
   ops.DeleteFileW = [](const PfChar* name) -> PfBool { return g_disk.files.erase(name) != 0; };
   ops.GetDiskFreeSpaceExW = [](const PfChar*, uint64_t* free_to_caller, uint64_t*,
                                uint64_t*) -> PfBool {

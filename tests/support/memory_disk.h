@@ -23,6 +23,7 @@ struct MemoryDisk {
   // Past 512 entries creates fail: no file outgrows the image, so no input
   // can make a run hold more than 512 images.
   std::map<std::u16string, std::string> files;
+  std::set<std::u16string> folders;  // those of the entries made as folders
   int files_created = 0;
   // Files made again under a path made before (ASCII case ignored, as on
   // Windows): a later record written over the earlier one of its name.
@@ -47,5 +48,6 @@ PlatformOps NewMemoryDisk(std::string_view image = {});
 // The fuzz targets (tests/fuzz/fuzz_targets.cpp), one input each, over this
 // disk; the tests also replay them on the hostile images and past findings.
 void FuzzDiscWalk(const uint8_t* data, size_t size);
-void FuzzDiscInstall(const uint8_t* data, size_t size);
+// The install's result against an empty manifest (the first of its two runs).
+bool FuzzDiscInstall(const uint8_t* data, size_t size);
 void FuzzShipProtocol(const uint8_t* data, size_t size);

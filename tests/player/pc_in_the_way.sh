@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The Linux launcher on a PC that gets in the way, for real: a release folder
+# the player can't write, a disk too small, the launcher killed part-way
+# through a copy, two launchers started together. Each start must tell the
+# truth, and a half install must never be taken for an installed one.
+# Usage: pc_in_the_way.sh BUILD_DIR
+set -u
+build=${1:?the Linux build folder}
+image=$build/test-images/full.iso
+tree=$build/test-images/trees/full/HV1
+work=$(mktemp -d /tmp/hv-pc.XXXXXX)
+chmod 755 "$work"
+mounted=
+cleanup() {
+  [ -z "$mounted" ] || umount "$mounted"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# A release folder with the launcher and the stand-in game, no data.
+release() {
+  mkdir -p "$1/bin" "$1/models"
+  cp "$build/play-halvorn-glint" "$1/"
+  cp "$build/fixtures/hv1-glint.exe" "$1/bin/"
+  chmod -R a+rX "$1"
+}
+# Whether the release folder $1 holds the whole tree and no unfinished install.
+whole() {
+  [ ! -e "$1/data/HV1/setup-not-finished" ] && diff -r "$tree" "$1/data/HV1" >/dev/null
+}
+# start DIR ANSWERS [ARG...]: one start, the answers on its input; $out holds
+# what it showed (boxes on stderr), $rc its exit code.
+start() {
+  local dir=$1 answers=$2
+  shift 2
+  out=$(printf "$answers" | $as_player "$dir/play-halvorn-glint" --no-play "$@" 2>&1)
+  rc=$?
+}
+shown() { grep -c -F "$1" <<<"$out"; }
+explain='Choose the image file.'
+as_player=
+
+# A folder the player can't write: as an unprivileged user (root writes
+# anywhere); the log, the folder box, and setup ends without asking again.
+r="$work/locked/Halvorn Glint"
+release "$r"
+[ "$(id -u)" = 0 ] && as_player="setpriv --reuid=65534 --regid=65534 --clear-groups" ||
+  chmod a-w "$r"
+start "$r" "\no\n$image\n"
+[ "$rc" = 1 ] || fail "unwritable folder: exit $rc"
+[ "$(shown "can't write its log file")" = 1 ] || fail "no box about the log: $out"
+[ "$(shown "can't write the game data into its folder (access is denied)")" = 1 ] ||
+  fail "no box about the folder: $out"
+[ "$(shown "$explain")" = 1 ] && [ "$(shown "isn't Halvorn")" = 0 ] ||
+  fail "asked again, or blamed the image: $out"
+# Unattended, with a log it can write: the log says why.
+[ "$(id -u)" = 0 ] && install -m 644 -o 65534 /dev/null "$r/setup.log" ||
+  { chmod u+w "$r"; touch "$r/setup.log"; chmod a-w "$r"; }
+start "$r" "" --setup-from "$image"
+[ "$rc" = 1 ] && grep -q "^setup: can't write in .*: access is denied" "$r/setup.log" ||
+  fail "unwritable folder, unattended: exit $rc, log: $(cat "$r/setup.log")"
+chmod -R u+w "$work/locked"
+as_player=
+
+# A disk too small for the data: told before anything is copied.
+if mkdir -p "$work/small" && mount -t tmpfs -o size=60m tmpfs "$work/small" 2>/dev/null; then
+  mounted=$work/small
+  r="$work/small/Halvorn Glint"
+  release "$r"
+  start "$r" "o\n$image\n"
+  [ "$rc" = 1 ] && [ "$(shown "is too full for the game data: it needs")" = 1 ] &&
+    [ "$(shown "$explain")" = 1 ] || fail "small disk: exit $rc: $out"
+  [ -z "$(find "$r/data" -type f)" ] || fail "small disk: files were copied"
+  grep -q "^setup: not enough space for .*: [0-9]* MB free, 151 MB needed" "$r/setup.log" ||
+    fail "small disk: log: $(cat "$r/setup.log")"
+  umount "$mounted" && mounted=
+else
+  echo "SKIP: a small disk (mounting a tmpfs is not allowed here)"
+fi
+
+# Killed part-way: stopped once it has written N files, then killed; the
+# next start counts the data as installed only when it is whole, and
+# otherwise runs setup by itself, which installs it whole.
+r="$work/killed/Halvorn Glint"
+release "$r"
+for n in 5 40 110 123; do
+  rm -rf "$r/data" "$r/setup.log"
+  "$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null &
+  pid=$!
+  until [ "$(find "$r/data" -type f 2>/dev/null | wc -l)" -gt "$n" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
+  kill -STOP "$pid" 2>/dev/null
+  [ -e "$r/data/HV1/setup-not-finished" ] || fail "killed after $n files: the copy had ended"
+  kill -KILL "$pid"
+  wait "$pid" 2>/dev/null
+  start "$r" ""
+  if [ "$rc" = 0 ]; then
+    whole "$r" || fail "killed after $n files: a half install counted as installed"
+  else
+    [ "$(shown "$explain")" = 1 ] || fail "killed after $n files: setup did not run: $out"
+  fi
+  start "$r" "o\n$image\n"
+  [ "$rc" = 0 ] && whole "$r" || fail "killed after $n files: not installed whole after: $out"
+done
+
+# Two starts at once: one installs, the other says so and does nothing.
+r="$work/twice/Halvorn Glint"
+release "$r"
+"$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null & a=$!
+"$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null & b=$!
+wait "$a"; ra=$?
+wait "$b"; rb=$?
+[ "$((ra + rb))" = 1 ] && whole "$r" && [ "$(grep -c '^installed ' "$r/setup.log")" = 1 ] ||
+  fail "two unattended starts: exits $ra $rb, log: $(cat "$r/setup.log")"
+# The first waiting at its first question, a second double-click.
+rm -rf "$r/data" "$r/setup.log"
+mkfifo "$work/answers"
+"$r/play-halvorn-glint" --no-play <"$work/answers" 2>"$work/first.txt" & a=$!
+exec 7>"$work/answers"
+until grep -q -F "$explain" "$work/first.txt"; do sleep 0.05; done
+start "$r" "o\n$image\n"
+[ "$rc" = 1 ] && [ "$(shown "Halvorn Glint is already running")" = 1 ] &&
+  [ "$(shown "$explain")" = 0 ] || fail "a second start: exit $rc: $out"
+printf 'o\n%s\n' "$image" >&7
+exec 7>&-
+wait "$a" && whole "$r" || fail "the first start did not install: $(cat "$work/first.txt")"
+echo "pc_in_the_way: passed"
