@@ -96,7 +96,7 @@ bool FinishInstall(InstallReport* report) {
   if (DeleteFileW(mark)) return true;
   uint32_t error = GetLastError();
   LogReason(u"setup: can't remove %s: %s", mark, error);
-  ReportInstallFailure(report, InstallOutcome::kWriteFailed, mark, error);
+  ReportInstallFailure(report, InstallOutcome::kMarkStays, mark, error);
   return false;
 }
 

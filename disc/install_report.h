@@ -15,6 +15,7 @@ enum class InstallOutcome {
   kDiskTooSmall,       // its disk lacks room for the copy: nothing copied
   kWriteFailed,        // a file could not be written part-way through the copy
   kImageUnreadable,    // the image could not be read part-way through the copy
+  kMarkStays,          // all was copied, but the record of an install under way stays
 };
 
 struct InstallReport {

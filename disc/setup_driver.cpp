@@ -60,6 +60,13 @@ bool TellInstallFailure(const InstallReport& report) {
                     u"the data again by itself.",
                     report.path, why);
       break;
+    case InstallOutcome::kMarkStays:
+      FormatBounded(text, 1023,
+                    u"Halvorn Glint copied the game data but couldn't remove %s (%s), which "
+                    u"marks an install that hasn't finished, so the data doesn't count as "
+                    u"installed.\n\nDelete that file and start Halvorn Glint again.",
+                    report.path, why);
+      break;
     case InstallOutcome::kImageUnreadable:
       FormatBounded(text, 1023,
                     u"Halvorn Glint couldn't read your disc image %s (%s), so the game data is "

@@ -95,13 +95,14 @@ TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   EXPECT_FALSE(IsDataInstalled());
 }
 
-// The picker through each way an install can end, over five starts. A disk
+// The picker through each way an install can end, over six starts. A disk
 // with too little room, then a folder that can't be written: each told, with
 // nothing copied, and setup ends (no image can mend them). Then a wrong image
 // (warned, offered again), a cancelled dialog (offered again), the image
 // unreadable part-way (warned, offered again), given up. Then the disk full
 // part-way: told, setup ends. Both failures part-way leave more than 20
-// GAMEDAT files, which must not count as installed. Then the image, whole.
+// GAMEDAT files, which must not count as installed; nor does a whole copy
+// whose record of an install under way can't be removed. Then the image.
 TEST(SetupTest, PickerTellsHowEachInstallEnded) {
   ScopedFake fake;
   InstallFolder folder{false};  // setup opens the log itself
@@ -132,6 +133,10 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
                                  u" is too full for the game data: it needs " +
                                  Wide(std::to_string(needed_mb - 10)) + u" MB more (10 MB are "
                                  u"free, " + Wide(std::to_string(needed_mb)) + u" MB are needed).";
+  const std::u16string stays = u"Halvorn Glint copied the game data but couldn't remove " +
+                               std::u16string(g_paths.data_dir) +
+                               u"\\setup-not-finished (access is denied), which marks an install "
+                               u"that hasn't finished, so the data doesn't count as installed.";
   const std::u16string no_folder =
       u"Halvorn Glint can't write the game data into its folder (access is denied):";
   struct Start {
@@ -166,6 +171,11 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
        "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ncopy failed "
        "at %D\\GAMEDAT\\MISSN27.MIS\r\nsetup: writing failed: the disk is full\r\ninstalled 37 "
        "files from %I into %D: FAILED\r\nsetup not done\r\n"},
+      {Op::DeleteFileW, 1, ERROR_ACCESS_DENIED, 0, {Wide(right)}, {IDOK, IDOK}, false,
+       {explain, pick, window, u"gone", stays},
+       "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ninstalled 125 "
+       "files from %I into %D: done\r\nsetup: can't remove %D\\setup-not-finished: access is "
+       "denied\r\nsetup not done\r\n"},
       {Op::kCount, 0, 0, 0, {Wide(right)}, {IDOK}, true, {explain, pick, window, u"gone"},
        "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ninstalled 125 "
        "files from %I into %D: done\r\nsetup done\r\n"},
@@ -188,8 +198,8 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
                              !e.ofn.lpstrInitialDir, e.buffer_was_empty, e.caption),
                   std::tuple(152u, 260u, 0x1804u, true, true, true, u"Disc images (*.iso)|*.iso|"));
       } else if (e.kind == FakeEvent::kBox) {
-        bool ends_setup = e.text.starts_with(first_line(full)) ||
-                          e.text.starts_with(no_room) || e.text.starts_with(no_folder);
+        bool ends_setup = e.text.starts_with(first_line(full)) || e.text.starts_with(no_room) ||
+                          e.text.starts_with(no_folder) || e.text.starts_with(stays);
         uint32_t icon = e.text == explain ? MB_ICONINFORMATION | MB_OKCANCEL
                         : ends_setup      ? MB_ICONERROR
                                           : MB_ICONWARNING;
