@@ -82,17 +82,24 @@ else
   echo "SKIP: a small disk (mounting a tmpfs is not allowed here)"
 fi
 
-# Killed part-way: stopped once it has written N files, then killed; the
-# next start counts the data as installed only when it is whole, and
-# otherwise runs setup by itself, which installs it whole.
+# Killed part-way: run in slices of a few milliseconds, stopped in between
+# (so that a busy machine cannot let the copy run past the point), killed
+# once it has written N files; the next start counts the data as installed
+# only when it is whole, and otherwise runs setup by itself, which installs
+# it whole.
 r="$work/killed/Halvorn Glint"
 release "$r"
 for n in 5 40 110 123; do
   rm -rf "$r/data" "$r/setup.log"
   "$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null &
   pid=$!
-  until [ "$(find "$r/data" -type f 2>/dev/null | wc -l)" -gt "$n" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
-  kill -STOP "$pid" 2>/dev/null
+  kill -STOP "$pid"
+  for _ in $(seq 1 2000); do
+    [ "$(find "$r/data" -type f 2>/dev/null | wc -l)" -le "$n" ] || break
+    kill -CONT "$pid"
+    sleep 0.002
+    kill -STOP "$pid"
+  done
   [ -e "$r/data/HV1/setup-not-finished" ] || fail "killed after $n files: the copy had ended"
   kill -KILL "$pid"
   wait "$pid" 2>/dev/null
