@@ -116,9 +116,14 @@ bool VerifyAndInstallImage(const WCHAR* path, bool quiet, const DiscManifest& ma
   DiscEntry folder;
   bool accepted = ReadDiscRoot(image, &root) && ResolveDiscPath(image, root, u"HV1", &folder) &&
                   folder.is_dir;
+  FolderBudget budget{kMaxRowFolderBytes, false};
   for (uint32_t i = 0; accepted && i < manifest.count; ++i) {
     DiscEntry found;
-    if (CheckManifestRow(image, folder, manifest.rows[i], &found) != RowCheck::kPresent) {
+    RowCheck row = CheckManifestRow(image, folder, manifest.rows[i], &found, &budget);
+    if (row == RowCheck::kTooMuchFolderData) {
+      LogLine(u"image: too much folder data at %s", manifest.rows[i].path);
+      accepted = false;
+    } else if (row != RowCheck::kPresent) {
       LogLine(u"image: %s missing or another size", manifest.rows[i].path);
       accepted = false;
     }

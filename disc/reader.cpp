@@ -78,7 +78,8 @@ int FindInDiscDirectory(const char* name, const DiscEntry& entry, void* context)
   return 0;
 }
 
-bool ResolveDiscPath(HANDLE image, const DiscEntry& start, const WCHAR* path, DiscEntry* out) {
+bool ResolveDiscPath(HANDLE image, const DiscEntry& start, const WCHAR* path, DiscEntry* out,
+                     FolderBudget* budget) {
   char narrow[260];
   int32_t bytes = WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
   if (bytes <= 0) return false;  // not expected for the short fixed paths resolved here
@@ -91,6 +92,13 @@ bool ResolveDiscPath(HANDLE image, const DiscEntry& start, const WCHAR* path, Di
     char* separator = std::strchr(component, '\\');
     if (separator != nullptr) *separator = '\0';
     if (!current.is_dir) return false;
+    if (budget != nullptr) {
+      if (current.size > budget->bytes_left) {
+        budget->exceeded = true;
+        return false;
+      }
+      budget->bytes_left -= current.size;
+    }
     DiscEntry found;
     DiscLookup lookup{component, &found, 0};
     if (!WalkDiscDirectory(image, current, FindInDiscDirectory, &lookup) || !lookup.found) {

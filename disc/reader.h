@@ -69,6 +69,15 @@ bool WalkDiscDirectory(HANDLE image, const DiscEntry& dir, DiscVisitor visitor, 
 // is a DiscLookup. The first match stops the walk.
 int FindInDiscDirectory(const char* name, const DiscEntry& entry, void* context);
 
+// Directory data a series of resolutions may read in all: each folder read
+// is taken from it, and a read that would pass it fails the resolution.
+struct FolderBudget {
+  uint64_t bytes_left;
+  bool exceeded;  // set by the read that would have passed it
+};
+
 // Resolves a path of backslash-separated components from `start`; an empty
-// component ends the resolution with the entry reached so far.
-bool ResolveDiscPath(HANDLE image, const DiscEntry& start, const WCHAR* path, DiscEntry* out);
+// component ends the resolution with the entry reached so far. `budget`
+// (may be null) bounds the folder data read.
+bool ResolveDiscPath(HANDLE image, const DiscEntry& start, const WCHAR* path, DiscEntry* out,
+                     FolderBudget* budget = nullptr);

@@ -22,8 +22,10 @@ bool ReadDiscRoot(HANDLE image, DiscEntry* root) {
 }
 
 RowCheck CheckManifestRow(HANDLE image, const DiscEntry& folder, const ManifestEntry& row,
-                          DiscEntry* found) {
-  if (!ResolveDiscPath(image, folder, row.path, found)) return RowCheck::kMissing;
+                          DiscEntry* found, FolderBudget* budget) {
+  if (!ResolveDiscPath(image, folder, row.path, found, budget)) {
+    return budget->exceeded ? RowCheck::kTooMuchFolderData : RowCheck::kMissing;
+  }
   if (found->is_dir) return RowCheck::kFolder;
   return found->size == row.size ? RowCheck::kPresent : RowCheck::kOtherSize;
 }

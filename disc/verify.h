@@ -23,9 +23,16 @@ static_assert(kDescriptorRootRecord + kRecordMinLength == 190);
 // primary descriptor.
 bool ReadDiscRoot(HANDLE image, DiscEntry* root);
 
-enum class RowCheck { kPresent, kMissing, kFolder, kOtherSize };
+enum class RowCheck { kPresent, kMissing, kFolder, kOtherSize, kTooMuchFolderData };
+
+// Folder data the rows of one image may read in all: each row reads its
+// folders again, so a crafted image whose folders are each 16 MiB (or share
+// one extent) would otherwise make 124 rows read gigabytes. A real disc's
+// rows read about a megabyte.
+constexpr uint64_t kMaxRowFolderBytes = uint64_t{64} << 20;
 
 // How `row` stands below `folder`: present only as a file of exactly its
-// size. `found` gets the entry whenever the path resolves.
+// size. `found` gets the entry whenever the path resolves. `budget` is the
+// rows' shared bound (kMaxRowFolderBytes at the first row).
 RowCheck CheckManifestRow(HANDLE image, const DiscEntry& folder, const ManifestEntry& row,
-                          DiscEntry* found);
+                          DiscEntry* found, FolderBudget* budget);

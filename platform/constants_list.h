@@ -58,6 +58,7 @@
   X(int32_t, ERROR_ALREADY_EXISTS, 183)                               \
   X(int32_t, ERROR_FILENAME_EXCED_RANGE, 206)                         \
   X(int32_t, ERROR_DIRECTORY, 267)                                    \
+  X(int32_t, ERROR_NO_UNICODE_TRANSLATION, 1113)                      \
   X(int32_t, ERROR_IO_DEVICE, 1117)                                   \
   /* Processes, pipes and waits */                                    \
   X(uint32_t, HANDLE_FLAG_INHERIT, 0x1)                               \
@@ -67,9 +68,14 @@
   X(uint32_t, WAIT_OBJECT_0, 0)                                       \
   X(uint32_t, WAIT_TIMEOUT, 258)                                      \
   X(uint32_t, WAIT_FAILED, 0xFFFFFFFFu)                               \
+  /* Console control events */                                        \
+  X(uint32_t, CTRL_C_EVENT, 0)                                        \
+  X(uint32_t, CTRL_BREAK_EVENT, 1)                                    \
+  X(uint32_t, CTRL_CLOSE_EVENT, 2)                                    \
   /* Code pages */                                                    \
   X(uint32_t, CP_ACP, 0)                                              \
   X(uint32_t, CP_UTF8, 65001)                                         \
+  X(uint32_t, MB_ERR_INVALID_CHARS, 0x8)                              \
   /* Message boxes and their answers */                               \
   X(uint32_t, MB_OK, 0x00)                                            \
   X(uint32_t, MB_OKCANCEL, 0x01)                                      \

@@ -110,6 +110,10 @@ static_assert(sizeof(void*) != 8 || sizeof(PfMsg) == 48, "MSG layout");
 
 inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1});
 
+// A console control handler (PHANDLER_ROUTINE): called on a thread of its own
+// with the event (Ctrl+C, the console closed, ...); non-zero when handled.
+using PfCtrlHandler = PfBool (*)(uint32_t ctrl_type);
+
 // The operations the product uses, listed once, with their Windows names and
 // signatures over the types above:
 //   X(result type, name, (parameters), (arguments), value reporting failure)
@@ -179,6 +183,7 @@ inline PfHandle const kPfInvalidHandle = reinterpret_cast<PfHandle>(intptr_t{-1}
     (handle, milliseconds), 0xFFFFFFFFu /* WAIT_FAILED */)                                      \
   /* The processes sharing this console */                                                      \
   X(uint32_t, GetConsoleProcessList, (uint32_t* list, uint32_t count), (list, count), 0)        \
+  X(PfBool, SetConsoleCtrlHandler, (PfCtrlHandler handler, PfBool add), (handler, add), 0)     \
   /* Text conversion */                                                                         \
   X(int32_t, MultiByteToWideChar,                                                               \
     (uint32_t code_page, uint32_t flags, const char* text, int32_t length, PfChar* out,         \

@@ -2,7 +2,10 @@
 # Checks that the release is reproducible and whole:
 #   1. builds the Windows package here (build/windows), then again from a copy
 #      of this tree in another folder, with another time zone and umask, and
-#      compares the bytes of both programs and of the zip;
+#      compares the bytes of both programs and of the zip; the copy is made as
+#      a source archive is unpacked (no .git, every file with the commit's
+#      time) and packaged without SOURCE_DATE_EPOCH, so the zip must take the
+#      time from the files;
 #   2. unpacks the zip and checks what it holds: exactly the listed entries,
 #      the programs as built, SHA256SUMS matching every file, and the zip's
 #      own .sha256.
@@ -18,12 +21,17 @@ unset SOURCE_DATE_EPOCH
 status=0
 fail() { echo "check-release: FAIL: $*"; status=1; }
 
+# package [EPOCH]: the programs and the zip, its time EPOCH when given.
 package() {
   cmake --preset windows >/dev/null &&
     cmake --build --preset windows -j"$jobs" --target launcher halvorn_disc &&
-    SOURCE_DATE_EPOCH=$epoch cmake --build --preset windows --target package
+    if [ -n "${1:-}" ]; then
+      SOURCE_DATE_EPOCH=$1 cmake --build --preset windows --target package
+    else
+      cmake --build --preset windows --target package
+    fi
 }
-package >/dev/null || { echo "check-release: FAIL: the package does not build here"; exit 1; }
+package "$epoch" >/dev/null || { echo "check-release: FAIL: the package does not build here"; exit 1; }
 
 other=$(mktemp -d /tmp/hv-rebuild.XXXXXX)
 trap 'rm -rf "$other"' EXIT
@@ -31,6 +39,7 @@ trap 'rm -rf "$other"' EXIT
 mkdir "$other/another-source"
 git ls-files -z --cached --others --exclude-standard |
   tar --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -x -C "$other/another-source"
+find "$other/another-source" -exec touch -h -d "@$epoch" {} +
 (cd "$other/another-source" && umask 077 && TZ=Pacific/Kiritimati package >/dev/null) ||
   { echo "check-release: FAIL: the package does not build in $other/another-source"; exit 1; }
 

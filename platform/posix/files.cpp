@@ -106,7 +106,7 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   std::string path = PosixPath(name);
   if (path.empty()) return Failed(ERROR_INVALID_NAME, kInvalid);
   bool writes = (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
-  int flags = O_CLOEXEC;
+  int flags = O_CLOEXEC | O_NONBLOCK;
   if (writes && (access & GENERIC_READ)) {
     flags |= O_RDWR;
   } else if (writes) {
@@ -118,7 +118,10 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   struct stat st;
   bool exists = stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return FailedErrno(kInvalid);
-  if (exists && S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, kInvalid);
+  // Only files are files: a path on Windows never names a FIFO, a socket or
+  // a device, and opening one here could block for ever. Folders and these
+  // are refused as Windows refuses a folder.
+  if (exists && !S_ISREG(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, kInvalid);
   bool truncate = false;
   switch (disposition) {
     case CREATE_NEW:
@@ -152,6 +155,14 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
     lockable = !write_only;
   }
   if (fd < 0) return FailedErrno(kInvalid);
+  // What was opened is a file still (the path may have changed since it was
+  // looked at: the open did not block, and now the descriptor may).
+  struct stat opened;
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return Failed(ERROR_ACCESS_DENIED, kInvalid);
+  }
   if (lockable && !TakeShare(fd, access, share)) {
     close(fd);
     return Failed(ERROR_SHARING_VIOLATION, kInvalid);
@@ -305,8 +316,9 @@ PfHandle Posix_FindFirstFileW(const PfChar* pattern, PfFindData* data) {
   if (!PathFits(pattern)) return Failed(ERROR_FILENAME_EXCED_RANGE, kInvalid);
   std::string path = PosixPath(pattern);
   size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-  if (folder.empty()) folder = "/";
+  std::string folder = slash == std::string::npos ? std::string(".")
+                       : slash == 0                ? std::string("/")
+                                                   : path.substr(0, slash);
   std::string match = slash == std::string::npos ? path : path.substr(slash + 1);
   if (match.empty()) return Failed(ERROR_FILE_NOT_FOUND, kInvalid);
   DIR* dir = opendir(folder.c_str());

@@ -1,6 +1,7 @@
 // Processes, pipes, waits, the module path, and closing handles.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -99,7 +100,16 @@ PfBool Posix_CreateProcessW(const PfChar* application, PfChar* command_line,
   pid_t pid = 0;
   // A program that is missing, not executable or not a program at all fails
   // here: the spawn reports the child's exec error.
-  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  // The child starts with no signal blocked, whatever this thread blocks
+  // (console events are waited for on a thread of their own: console.cpp).
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return 0;
   PosixHandle* process = new PosixHandle{PosixKind::kProcess};

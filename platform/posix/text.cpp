@@ -1,5 +1,6 @@
 #include "platform/posix/text.h"
 
+#include "platform/posix/errors.h"
 #include "platform/posix/posix_ops.h"
 
 #include <cstring>
@@ -44,7 +45,7 @@ char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t* used) {
 }  // namespace
 
 int32_t PosixMultiByteToWide(uint32_t code_page, const char* text, int32_t length, PfChar* out,
-                             int32_t out_size) {
+                             int32_t out_size, bool strict) {
   if (text == nullptr || out_size < 0) return 0;
   size_t n = length < 0 ? std::strlen(text) + 1 : static_cast<size_t>(length);
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
@@ -62,6 +63,8 @@ int32_t PosixMultiByteToWide(uint32_t code_page, const char* text, int32_t lengt
     size_t used = 1;
     if (code_page == kUtf8) {
       c = DecodeUtf8(s + i, n - i, &used);
+      // A byte above ASCII taken alone is no UTF-8 sequence.
+      if (strict && s[i] >= 0x80 && used == 1) return Failed(ERROR_NO_UNICODE_TRANSLATION, 0);
     } else {
       c = s[i];
     }
@@ -154,9 +157,10 @@ std::u16string WideFromUtf8(const std::string& text) {
   return out;
 }
 
-int32_t Posix_MultiByteToWideChar(uint32_t cp, uint32_t, const char* text, int32_t length,
+int32_t Posix_MultiByteToWideChar(uint32_t cp, uint32_t flags, const char* text, int32_t length,
                                   PfChar* out, int32_t out_size) {
-  return PosixMultiByteToWide(cp, text, length, out, out_size);
+  return PosixMultiByteToWide(cp, text, length, out, out_size,
+                              (flags & MB_ERR_INVALID_CHARS) != 0);
 }
 
 int32_t Posix_WideCharToMultiByte(uint32_t cp, uint32_t, const PfChar* text, int32_t length,

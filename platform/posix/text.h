@@ -7,8 +7,10 @@
 
 #include "platform/ops.h"
 
+// `strict`: an invalid UTF-8 sequence fails the conversion (as with
+// MB_ERR_INVALID_CHARS) instead of becoming U+FFFD.
 int32_t PosixMultiByteToWide(uint32_t code_page, const char* text, int32_t length, PfChar* out,
-                             int32_t out_size);
+                             int32_t out_size, bool strict = false);
 int32_t PosixWideToMultiByte(uint32_t code_page, const PfChar* text, int32_t length, char* out,
                              int32_t out_size);
 

@@ -196,6 +196,12 @@ uint32_t SysGetConsoleProcessList(uint32_t* list, uint32_t count) {
   return ::GetConsoleProcessList(D(list), count);
 }
 
+PfBool SysSetConsoleCtrlHandler(PfCtrlHandler handler, PfBool add) {
+  static_assert(sizeof(PHANDLER_ROUTINE) == sizeof(PfCtrlHandler), "PHANDLER_ROUTINE");
+  // One calling convention on x86-64: the shared type is the system's.
+  return ::SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(handler), add);
+}
+
 int32_t SysMultiByteToWideChar(uint32_t code_page, uint32_t flags, const char* text,
                                int32_t length, PfChar* out, int32_t out_size) {
   return ::MultiByteToWideChar(code_page, flags, text, length, W(out), out_size);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "disc/install.h"
 #include "disc/manifest.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
@@ -66,7 +68,7 @@ TEST(ConvertTest, EdcIsTheDiscCrc) {
 // `said` ('@' stands for the case's folder), verify `verify_said` too, or for
 // a raw image the command converting it to an .iso beside it; convert leaves
 // `out` ("": nothing, or an empty file) and no temporary file, exiting 0
-// only for an undamaged image.
+// when it writes an undamaged image.
 TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string iso = ReadFileBytes(TestImage("level1.iso"));
   // F05.DAT (4985 bytes, three blocks; each file holds its path, repeated),
@@ -84,6 +86,18 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n"
       "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n"
       "  INDEX 01 00:00:00\n";
+  // Cut short as a download that stopped: 97% of its sectors, then 1,000 bytes.
+  std::string mode2 = RawSectors(iso, kMode2Raw);
+  std::string cut = mode2.substr(0, mode2.size() / 2352 * 97 / 100 * 2352 + 1000);
+  // A valid ISO whose system area (free for any use) starts as a raw sector.
+  std::string synced = iso;
+  synced.replace(0, 16, RawSectors(iso, kMode1Raw).substr(0, 16));
+  // Three folders on one 16 MiB extent: each row of the check reads two.
+  IsoImage wide = NewIsoImage();
+  uint32_t at = IsoNextBlock(wide);
+  AddIsoFile(wide, IsoRecord("GAMEDAT", at, 1 << 24, true) + IsoRecord("STREAMS", at, 1 << 24, true) +
+                       std::string((1 << 24) - 100, '\0'));
+  SetIsoRoot(wide, AddIsoDirectory(wide, "", {IsoRecord("HV1", at, 1 << 24, true)}));
   struct Case {
     std::string file;  // the input; "x/" a folder, absent when it has no bytes
     std::string bytes, said, out = "", verify_said = "";
@@ -98,11 +112,32 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
        "t1.bin", RawSectors(iso, kMode2Raw, 2)},
       {"disc.cue", "FILE \"d.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
        "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
+      // A byte-order mark; a name in the ANSI code page (not UTF-8); a sheet
+      // saying 2352-byte sectors for data read with subchannel (followed).
+      {"disc.cue", "\xEF\xBB\xBF" "FILE d.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
+       "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
+      {"disc.cue", "FILE \"\xDC" "ber.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
+       "a .cue sheet for \xC3\x9C" "ber.bin (2352-byte MODE1", iso, "", "\xC3\x9C" "ber.bin",
+       RawSectors(iso, kMode1Raw)},
+      {"disc.cue", "FILE s.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
+       "the sheet says 2352-byte MODE1 sectors, but the data holds 2448-byte MODE1 sectors with "
+       "subchannel, which are followed", iso, "", "s.bin", RawSectors(iso, kMode1Sub)},
+      // An ISO 9660 volume is looked for before raw sectors.
+      {"sync.iso", synced, "", synced, "0 of 124 files present"},
+      // Cut short: named, with what is missing, and not written; whole but
+      // for a part of a sector after the volume: written.
+      {"cut.bin", cut, "It is cut short: it ends 47 sectors (94 KB) before the end of the volume"},
+      {"tail.bin", RawSectors(iso, kMode1Raw) + std::string(1000, 'x'),
+       "ending in 1000 bytes of a sector cut short, after its volume (left out)", iso},
+      {"wide.iso", wide.bytes, "", wide.bytes, "too much folder data to check the rest"},
       // v2 DAOX, v1 DAOI, v2 ETN2, v1 ETNF
       {"1.nrg", NrgImage(iso, kMode1Raw, 150, true, true), "track of 2352-byte MODE1", iso},
       {"2.nrg", NrgImage(iso, kPlainLayout, 3, false, true), "track of 2048-byte", iso},
       {"3.nrg", NrgImage(iso, kMode2Raw, 1, true, false), "track of 2352-byte MODE2", iso},
       {"4.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
+      // An empty first track, wherever it starts (0 once meant "to the end").
+      {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
+      {"6.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
       // Written all the same, the damaged sectors named with their files.
       {"d.bin", RawSectors(iso, kMode2Sub, 0, f05),
        "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage. Clean the disc",
@@ -125,7 +160,8 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     TempDir dir;
     if (c.file.ends_with('/')) fs::create_directories(dir.path / c.file / "HV1");
     if (!c.bytes.empty()) WriteFileBytes(dir.path / c.file, c.bytes);
-    if (!c.data.empty()) WriteFileBytes(dir.path / c.data_file, c.data);
+    if (!c.data.empty())
+      WriteFileBytes(dir.path / std::u8string(c.data_file.begin(), c.data_file.end()), c.data);
     bool raw = c.out == iso && !c.file.ends_with(".iso");
     std::string iso_beside = fs::path(c.file).replace_extension(".iso").string();
     std::string said[2] = {
@@ -142,12 +178,78 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     EXPECT_NE(verified.find(said[1]), std::string::npos) << verified;
     std::string converted =
         Output([&](FILE* f) { code = ConvertCommand(in.c_str(), out.c_str(), f); });
-    EXPECT_EQ(code, c.out == iso ? 0 : 1) << converted;
+    EXPECT_EQ(code, c.out.empty() || c.out == damaged ? 1 : 0) << converted;
     EXPECT_NE(converted.find(said[0]), std::string::npos) << converted;
     EXPECT_TRUE(ReadFileBytes(dir.path / "o.iso") == c.out);
     EXPECT_FALSE(Exists(dir.path / "o.iso.partial"));
   }
 }
+
+// The output never touches another file: its temporary file is a new one
+// under a name not taken, whatever else lies beside it (the input itself, a
+// sheet's data file, an unrelated file, a link), and it is gone at the end.
+// Each case's folder holds afterwards what it held, and the output.
+TEST(ConvertTest, NothingButTheOutputIsTouched) {
+  std::string iso = ReadFileBytes(TestImage("level1.iso")), raw = RawSectors(iso, kMode1Raw);
+  const std::string cue = "FILE x.iso.partial BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n";
+  struct Case {
+    std::string in, out;
+    std::vector<std::pair<std::string, std::string>> files;  // "->NAME": a link to NAME
+    bool converts = true;
+  } cases[] = {
+      {"disc.iso.partial", "disc.iso", {{"disc.iso.partial", raw}}},
+      {"x.cue", "x.iso", {{"x.cue", cue}, {"x.iso.partial", raw}}},
+      {"d.bin", "d.iso", {{"d.bin", raw}, {"d.iso.partial", "mine"}, {"d.iso.partial2", "mine"}}},
+      {"d.bin", "d.iso", {{"d.bin", raw}, {"target", "kept"}, {"d.iso.partial", "->target"}}},
+      {"d.bin", "d.iso", {{"d.bin", raw}, {"d.iso", "kept"}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in + " -> " + c.out);
+    TempDir dir;
+    bool links = false;
+    for (const auto& [name, bytes] : c.files) {
+      links |= bytes.starts_with("->");
+      if (!bytes.starts_with("->")) WriteFileBytes(dir.path / name, bytes);
+      // Links need privileges on Windows: that case runs on the POSIX layer.
+      if (bytes.starts_with("->") && HV_POSIX_LAYER)
+        fs::create_symlink(bytes.substr(2), dir.path / name);
+    }
+    if (links && !HV_POSIX_LAYER) continue;
+    std::map<std::string, std::string> before;
+    for (const auto& e : fs::directory_iterator(dir.path))
+      before[e.path().filename().string()] = fs::is_symlink(e) ? "link" : ReadFileBytes(e.path());
+    std::string said = Output([&](FILE* f) {
+      EXPECT_EQ(ConvertCommand(Wide(dir.path / c.in).c_str(), Wide(dir.path / c.out).c_str(), f),
+                c.converts ? 0 : 1);
+    });
+    if (c.converts) before[c.out] = iso;
+    std::map<std::string, std::string> after;
+    for (const auto& e : fs::directory_iterator(dir.path))
+      after[e.path().filename().string()] = fs::is_symlink(e) ? "link" : ReadFileBytes(e.path());
+    EXPECT_TRUE(after == before) << said;
+  }
+}
+
+#if HV_POSIX_LAYER
+// What Windows could not open as a file (a FIFO here) is refused at once by
+// every verb, the launcher's setup too, rather than waited on for ever.
+TEST(ConvertTest, AFifoIsRefusedWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(std::system(("mkfifo '" + (dir.path / "fifo.iso").string() + "'").c_str()), 0);
+  WriteFileBytes(dir.path / "f.cue", "FILE fifo.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n");
+  std::u16string fifo = Wide(dir.path / "fifo.iso"), sheet = Wide(dir.path / "f.cue");
+  std::string said = Output([&](FILE* f) {
+    EXPECT_EQ(VerifyDiscImage(fifo.c_str(), f), 1);
+    EXPECT_EQ(ListDiscImage(fifo.c_str(), f, f), 1);
+    EXPECT_EQ(RunDroppedFile(fifo.c_str(), f), 1);
+    EXPECT_EQ(ConvertCommand(sheet.c_str(), Wide(dir.path / "o.iso").c_str(), f), 1);
+  });
+  EXPECT_NE(said.find("fifo.iso, which cannot be opened"), std::string::npos) << said;
+  InstallFolder folder;
+  InstallReport report;
+  EXPECT_FALSE(VerifyAndInstallImage(fifo.c_str(), true, kGameManifest, &report));
+}
+#endif
 
 // Whichever platform call fails, the target is the whole image or absent,
 // no temporary file stays (unless deleting it was what failed) and nothing
@@ -215,14 +317,16 @@ TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
 }
 
 // A and B name the same folder: B is not followed, and nothing is lost.
+// A name is printed with its control characters escaped.
 TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
   TempDir dir;
   IsoImage image = NewIsoImage();
   uint32_t shared = IsoNextBlock(image);
   AddIsoDirectory(image, "", {IsoRecord("F", 18, 2, false)});
-  SetIsoRoot(image, AddIsoDirectory(
-                        image, "",
-                        {IsoRecord("A", shared, 2048, true), IsoRecord("B", shared, 2048, true)}));
+  SetIsoRoot(image, AddIsoDirectory(image, "",
+                                    {IsoRecord("A", shared, 2048, true),
+                                     IsoRecord("B", shared, 2048, true),
+                                     IsoRecord("\x1B[2J\rC", 18, 2, false)}));
   WriteFileBytes(dir.path / "shared.iso", image.bytes);
   int code = -1;
   std::string refused;
@@ -231,7 +335,9 @@ TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
         [&](FILE* err) { code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err); });
   });
   EXPECT_EQ(code, 0) << refused;
-  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3) << listed;  // A, A/F, B
+  // A, A/F, B, and a name shown with its control characters escaped.
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 4) << listed;
+  EXPECT_TRUE(listed.ends_with("\t\\x1B[2J\\x0DC\n")) << listed;
   EXPECT_EQ(refused, "B: not followed: its extent was listed before (a loop or a shared folder)\n");
 }
 

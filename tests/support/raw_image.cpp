@@ -43,7 +43,7 @@ std::string RawSectors(const std::string& iso, const SectorLayout& l, uint32_t p
 }
 
 std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pregap, bool v2,
-                     bool dao) {
+                     bool dao, bool empty) {
   std::string sectors = RawSectors(iso, l, pregap);
   uint64_t start = uint64_t{pregap} * l.size;
   int field = v2 ? 8 : 4;
@@ -52,8 +52,8 @@ std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pre
   // length and mode.
   std::string body = dao ? std::string(34, '\0') + Bytes(l.size, 2) +
                                Bytes(l.size == 2048 ? 0 : 5, 2) + Bytes(0, 2) + Bytes(0, field) +
-                               Bytes(start, field) + Bytes(sectors.size(), field)
-                         : Bytes(start, field) + Bytes(sectors.size() - start, field) +
+                               Bytes(start, field) + Bytes(empty ? start : sectors.size(), field)
+                         : Bytes(start, field) + Bytes(empty ? 0 : sectors.size() - start, field) +
                                Bytes(l.size == 2048 ? 0 : 6, 4) + Bytes(0, 8);
   std::string id = dao ? (v2 ? "DAOX" : "DAOI") : (v2 ? "ETN2" : "ETNF");
   std::string out = sectors + id + Bytes(body.size(), 4) + body + "END!" + Bytes(0, 4);

@@ -21,6 +21,7 @@ std::string RawSectors(const std::string& iso, const SectorLayout& layout, uint3
 
 // An .nrg image of one track, RawSectors(iso, layout, pregap), then the
 // chunks and the footer. `v2` picks NER5 with 64-bit offsets, `dao`
-// DAOX/DAOI over ETN2/ETNF.
+// DAOX/DAOI over ETN2/ETNF; `empty` makes the track table's track end where
+// it starts.
 std::string NrgImage(const std::string& iso, const SectorLayout& layout, uint32_t pregap, bool v2,
-                     bool dao);
+                     bool dao, bool empty = false);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "disc/verify.h"
+#include "tools/halvorn_disc/partial_output.h"
 
 namespace {
 
@@ -40,15 +41,11 @@ void Say(FILE* out, const char* before, const WCHAR* path, const char* after) {
   std::fprintf(out, "%s%s%s", before, name, after);
 }
 
-// Whether the written image's primary volume descriptor reads back.
-bool VolumeReadsBack(const WCHAR* path) {
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+// Whether the written image's primary volume descriptor reads back, through
+// the handle it was written with (the file is no one else's to open).
+bool VolumeReadsBack(HANDLE file) {
   DiscEntry root;
-  bool ok = ReadDiscRoot(file, &root);
-  CloseHandle(file);
-  return ok;
+  return ReadDiscRoot(file, &root);
 }
 
 }  // namespace
@@ -82,12 +79,10 @@ bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
 
 ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
   ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
-  WCHAR temp[kToolPathUnits + 16];
-  size_t length = Units(out_path);
   ConvertResult result = ConvertResult::kFailed;
   Damage damage{};
-  HANDLE file = INVALID_HANDLE_VALUE;
   bool written = false;
+  PartialOutput partial;
   if (src == nullptr || !BeginDamage(&damage)) {
     std::fputs("out of memory\n", out);
   } else if (!IdentifyImage(in, src)) {
@@ -95,36 +90,30 @@ ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
   } else if (!Convertible(src->kind)) {
     Say(out, "", in, ": ");
     std::fprintf(out, "%s.\n%s", src->what, src->todo);
+  } else if (src->missing_sectors > 0) {
+    Say(out, "", in, ": ");
+    std::fprintf(out, "%s.\n", src->what);
+    SayCutShort(*src, out);
   } else if (GetFileAttributesW(out_path) != INVALID_FILE_ATTRIBUTES) {
     // Never replaced: it may be the input itself, under another spelling.
     Say(out, "", out_path, " exists already: give a name that does not.\n");
-  } else if (length + 9 > kToolPathUnits) {
-    Say(out, "", out_path, ": the name is too long.\n");
-  } else {
-    std::memcpy(temp, out_path, length * sizeof(WCHAR));
-    std::memcpy(temp + length, u".partial", 9 * sizeof(WCHAR));
-    file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN,
-                       nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      Say(out, "can't create ", temp, "\n");
-    } else {
-      Say(out, "", in, ": ");
-      std::fprintf(out, "%s.\n", src->what);
-      written = CopyTrack(*src, file, &damage);
-      if (!CloseHandle(file)) written = false;
-      if (!written) {
-        Say(out, "can't read ", in, " or write the image (is the disk full?)\n");
-      } else if (!VolumeReadsBack(temp)) {
-        written = false;
-        std::fputs(
-            "The result holds no ISO 9660 volume: the image is not a data disc the "
-            "launcher can read.\n",
-            out);
-      } else if (!MoveFileExW(temp, out_path, 0)) {
-        written = false;
-        Say(out, "can't rename the result to ", out_path, "\n");
-      }
-      if (!written) DeleteFileW(temp);
+  } else if (BeginPartialOutput(out_path, &partial, out)) {
+    Say(out, "", in, ": ");
+    std::fprintf(out, "%s.\n", src->what);
+    written = CopyTrack(*src, partial.file, &damage);
+    if (!written) {
+      Say(out, "can't read ", in, " or write the image (is the disk full?)\n");
+      AbandonPartialOutput(&partial);
+    } else if (!VolumeReadsBack(partial.file)) {
+      written = false;
+      std::fputs(
+          "The result holds no ISO 9660 volume: the image is not a data disc the "
+          "launcher can read.\n",
+          out);
+      AbandonPartialOutput(&partial);
+    } else if (!FinishPartialOutput(&partial, out_path)) {
+      written = false;
+      Say(out, "can't give the result the name ", out_path, " (a file of that name came?)\n");
     }
   }
   if (written) {

@@ -84,6 +84,8 @@ bool ParseCueSheet(const char* text, size_t size, CueTrack* out, char* why) {
   bool same_file = true;  // no FILE line since the first track's
   bool have_start = false;
   const char* end = text + size;
+  // A byte-order mark, as Notepad writes at the start of a UTF-8 file.
+  if (size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) text += 3;
   for (const char* at = text; at < end;) {
     const char* eol =
         static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));

@@ -6,6 +6,7 @@
 #include "disc/reader.h"
 #include "disc/tree.h"
 #include "disc/verify.h"
+#include "tools/halvorn_disc/safe_text.h"
 
 namespace {
 
@@ -65,9 +66,11 @@ int DamageVisitor(const char* name, const DiscEntry& entry, void* context) {
          ++first, ++n) {
       d->in_file[first - d->blocks] = 1;
     }
-    if (n > 0)
-      std::fprintf(w->out, "%s: %llu damaged sector%s\n", child.path,
-                   static_cast<unsigned long long>(n), n == 1 ? "" : "s");
+    if (n > 0) {
+      PutSafeName(child.path, w->out);
+      std::fprintf(w->out, ": %llu damaged sector%s\n", static_cast<unsigned long long>(n),
+                   n == 1 ? "" : "s");
+    }
     return 1;
   }
   if (EnterDiscFolder(&w->tree, entry) != FolderEntry::kEntered) return 1;

@@ -9,6 +9,7 @@
 #include "disc/verify.h"
 #include "launcher/format.h"
 #include "tools/halvorn_disc/convert.h"
+#include "tools/halvorn_disc/safe_text.h"
 
 namespace {
 
@@ -62,20 +63,24 @@ int ListVisitor(const char* name, const DiscEntry& entry, void* context) {
   ListLevel child;
   child.listing = listing;
   JoinTreePath(level->path, '/', name, child.path);
-  std::fprintf(listing->out, "%c\t%lu\t%lu\t%s\n", entry.is_dir ? 'd' : 'f',
-               static_cast<unsigned long>(entry.extent), static_cast<unsigned long>(entry.size),
-               child.path);
+  std::fprintf(listing->out, "%c\t%lu\t%lu\t", entry.is_dir ? 'd' : 'f',
+               static_cast<unsigned long>(entry.extent), static_cast<unsigned long>(entry.size));
+  PutSafeName(child.path, listing->out);
+  std::fputc('\n', listing->out);
   if (!entry.is_dir) return 1;
   FolderEntry entered = EnterDiscFolder(&listing->tree, entry);
   if (entered != FolderEntry::kEntered) {
     // A folder listed before lost nothing: its records are listed already.
     if (entered != FolderEntry::kSeen) listing->whole = false;
-    std::fprintf(listing->err, "%s: not followed: %s\n", child.path, WhyNotFollowed(entered));
+    PutSafeName(child.path, listing->err);
+    std::fprintf(listing->err, ": not followed: %s\n", WhyNotFollowed(entered));
     return 1;
   }
   if (!WalkDiscDirectory(listing->image, entry, ListVisitor, &child)) {
     listing->whole = false;
-    std::fprintf(listing->err, "can't read the directory %s\n", child.path);
+    std::fputs("can't read the directory ", listing->err);
+    PutSafeName(child.path, listing->err);
+    std::fputc('\n', listing->err);
   }
   LeaveDiscFolder(&listing->tree);
   return 1;
@@ -83,6 +88,14 @@ int ListVisitor(const char* name, const DiscEntry& entry, void* context) {
 
 // What a file without an ISO 9660 volume at block 16 is, and what to do: for
 // a convertible image, every sector checked and the command that converts it.
+// The sectors of its volume an image ends before (0: whole, or not known).
+uint64_t CutShortBy(const WCHAR* path) {
+  ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
+  uint64_t missing = src != nullptr && IdentifyImage(path, src) ? src->missing_sectors : 0;
+  std::free(src);
+  return missing;
+}
+
 void ExplainNotAnImage(const WCHAR* path, FILE* out) {
   ImageSource* src = static_cast<ImageSource*>(std::malloc(sizeof(ImageSource)));
   Damage damage{};
@@ -93,6 +106,9 @@ void ExplainNotAnImage(const WCHAR* path, FILE* out) {
     std::fputs(": can't be read.\n", out);
   } else if (!Convertible(src->kind)) {
     std::fprintf(out, ": %s.\n%s", src->what, src->todo);
+  } else if (src->missing_sectors > 0) {
+    std::fprintf(out, ": %s.\n", src->what);
+    SayCutShort(*src, out);
   } else {
     std::fprintf(out, ": %s, which the launcher does not read directly.\n", src->what);
     if (!CopyTrack(*src, INVALID_HANDLE_VALUE, &damage)) {
@@ -182,9 +198,16 @@ int VerifyDiscImage(const WCHAR* path, FILE* out) {
                out);
   } else {
     uint32_t passed = 0;
+    FolderBudget budget{kMaxRowFolderBytes, false};
     for (const ManifestEntry& row : kDiscManifest) {
       DiscEntry entry;
-      switch (CheckManifestRow(image, folder, row, &entry)) {
+      if (budget.exceeded) break;
+      switch (CheckManifestRow(image, folder, row, &entry, &budget)) {
+        case RowCheck::kTooMuchFolderData:
+          std::fputs("too much folder data to check the rest: its folders hold more than a "
+                     "disc's (a crafted image?)\n",
+                     out);
+          break;
         case RowCheck::kPresent:
           ++passed;
           break;
@@ -207,11 +230,19 @@ int VerifyDiscImage(const WCHAR* path, FILE* out) {
           break;
       }
     }
-    bool accepted = passed == kDiscManifestCount;
+    // The launcher refuses an image whose files lie past its end; one cut
+    // short anywhere is refused here, whatever its cut reaches.
+    uint64_t missing = CutShortBy(path);
+    bool accepted = passed == kDiscManifestCount && missing == 0;
     std::fprintf(out, "%lu of %lu files present with their sizes: the launcher %s this image.\n",
                  static_cast<unsigned long>(passed),
                  static_cast<unsigned long>(kDiscManifestCount),
                  accepted ? "accepts" : "refuses");
+    if (missing > 0) {
+      ImageSource cut{};
+      cut.missing_sectors = missing;
+      SayCutShort(cut, out);
+    }
     code = accepted ? 0 : 1;
   }
   CloseHandle(image);
@@ -235,8 +266,14 @@ int RunDroppedFile(const WCHAR* path, FILE* out) {
     code = VerifyDiscImage(path, out);
     why = src->kind == ImageKind::kChd   ? "it is compressed; unpack it first as shown above."
           : src->kind == ImageKind::kUdf ? "it is a UDF-only image."
+          : src->missing_sectors > 0     ? "it is cut short (see above)."
           : src->kind == ImageKind::kIso ? "it is not a whole copy of disc 1 (see above)."
                                          : "it is not a disc image it can read (see above).";
+  } else if (src->missing_sectors > 0) {
+    PutWide(out, path);
+    std::fprintf(out, ": %s.\n", src->what);
+    SayCutShort(*src, out);
+    why = "it is cut short (see above).";
   } else if (!IsoNameBeside(path, iso, kToolPathUnits)) {
     why = "an .iso of its name, and each numbered one up to (9), exist beside it already.";
   } else {

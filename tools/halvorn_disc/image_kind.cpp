@@ -6,6 +6,7 @@
 
 #include "tools/halvorn_disc/cue_sheet.h"
 #include "tools/halvorn_disc/nrg.h"
+#include "tools/halvorn_disc/safe_text.h"
 
 namespace {
 
@@ -60,7 +61,27 @@ bool SetTrack(ImageSource* s, uint64_t file_size, uint64_t start, uint64_t end) 
   if (start > end || end > file_size) return false;
   s->start = start;
   s->sectors = (end - start) / s->layout.size;
+  s->partial_bytes = static_cast<uint32_t>((end - start) % s->layout.size);
   return s->sectors > 0;
+}
+
+// The volume the track's primary descriptor (its sector 16) declares,
+// against the sectors the track holds.
+void MeasureVolume(ImageSource* s) {
+  HANDLE file = OpenRead(s->data_path);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const SectorLayout& l = s->layout;
+  uint8_t sector[kRawSubchannelSectorSize];
+  int64_t got = ReadAt(file, s->start + 16 * uint64_t{l.size}, sector, l.size);
+  CloseHandle(file);
+  const uint8_t* pvd = sector + l.data_offset;
+  if (got != l.size || pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5) != 0) return;
+  // Volume space size, in logical blocks of the size at 128 (2048 on a CD).
+  uint64_t blocks = uint64_t{pvd[80]} | uint64_t{pvd[81]} << 8 | uint64_t{pvd[82]} << 16 |
+                    uint64_t{pvd[83]} << 24;
+  uint32_t block_size = pvd[128] | pvd[129] << 8;
+  if (block_size != 0 && block_size != kUserDataSize) blocks = blocks * block_size / kUserDataSize;
+  s->missing_sectors = blocks > s->sectors ? blocks - s->sectors : 0;
 }
 
 // The file's first bytes in plain words, for a file with no volume found.
@@ -143,33 +164,52 @@ bool IdentifyCue(HANDLE file, int64_t size, const WCHAR* path, ImageSource* s) {
   if (absolute) folder = 0;
   WCHAR* name = s->data_path + folder;
   int32_t room = static_cast<int32_t>(kToolPathUnits - folder);
-  if (MultiByteToWideChar(CP_UTF8, 0, track.file, -1, name, room) == 0 &&
+  // Sheets are written in UTF-8 or, by older programs, in the ANSI code
+  // page: UTF-8 only when the bytes are valid UTF-8.
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, track.file, -1, name, room) == 0 &&
       MultiByteToWideChar(CP_ACP, 0, track.file, -1, name, room) == 0) {
     std::snprintf(s->what, kToolTextSize, "a .cue sheet whose data file name is too long");
     return true;
   }
+  char shown[kCueNameSize * 4];
+  SafeUtf8(name, shown, sizeof shown);
   s->layout = track.layout;
   HANDLE data = OpenRead(s->data_path);
   if (data == INVALID_HANDLE_VALUE) {
     std::snprintf(s->what, kToolTextSize,
                   "a .cue sheet naming %s, which cannot be opened: keep the sheet beside its "
                   "data file, with the name the sheet gives",
-                  track.file);
+                  shown);
     return true;
   }
   int64_t data_size = FileSizeOf(data);
+  // The sheet's kind of raw sector against the data's own: a sheet written
+  // for 2352-byte sectors beside an image read with subchannel (2448) is
+  // followed by the data, and says so.
+  char followed[160] = "";
+  uint8_t head[16 * kRawSubchannelSectorSize];
+  SectorLayout seen;
+  int64_t head_got = ReadAt(data, track.start * track.layout.size, head, sizeof head);
+  if (track.layout.size >= kRawSectorSize && head_got > 0 &&
+      DetectRawLayout(head, static_cast<size_t>(head_got), &seen) &&
+      (seen.size != track.layout.size || seen.mode != track.layout.mode) &&
+      track.start == 0) {
+    std::snprintf(followed, sizeof followed, "; the sheet says %s, but the data holds %s, which "
+                  "are followed", LayoutWords(track.layout), LayoutWords(seen));
+    s->layout = track.layout = seen;
+  }
   CloseHandle(data);
   uint64_t size_of = track.layout.size;
   if (data_size < 0 || track.start > uint64_t(data_size) / size_of ||
       track.end > uint64_t(data_size) / size_of ||
       !SetTrack(s, uint64_t(data_size), track.start * size_of, track.end * size_of)) {
     std::snprintf(s->what, kToolTextSize, "a .cue sheet whose first track lies past the end of %s",
-                  track.file);
+                  shown);
     return true;
   }
   s->kind = ImageKind::kCue;
-  std::snprintf(s->what, kToolTextSize, "a .cue sheet for %s (%s)", track.file,
-                LayoutWords(s->layout));
+  std::snprintf(s->what, kToolTextSize, "a .cue sheet for %s (%s%s)", shown,
+                LayoutWords(s->layout), followed);
   return true;
 }
 
@@ -279,17 +319,17 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
     NameChd(path, s);
   } else if (nrg) {
     ok = IdentifyNrg(file, uint64_t(size), chunks_at, v2, s);
-  } else if (DetectRawLayout(head, static_cast<size_t>(got), &s->layout)) {
-    s->kind = SetTrack(s, uint64_t(size), 0, 0) ? ImageKind::kRaw : ImageKind::kOther;
-    std::snprintf(s->what, kToolTextSize, "a raw CD image (%s, as in a .bin/.cue pair)%s",
-                  LayoutWords(s->layout),
-                  s->kind == ImageKind::kRaw ? "" : ", too short to hold a sector");
   } else if (got >= 0x8000 + 6 && head[0x8000] == 1 &&
              std::memcmp(head + 0x8001, "CD001", 5) == 0) {
     s->layout = kPlainLayout;
     SetTrack(s, uint64_t(size), 0, 0);
     s->kind = ImageKind::kIso;
     std::snprintf(s->what, kToolTextSize, "an ISO 9660 image");
+  } else if (DetectRawLayout(head, static_cast<size_t>(got), &s->layout)) {
+    s->kind = SetTrack(s, uint64_t(size), 0, 0) ? ImageKind::kRaw : ImageKind::kOther;
+    std::snprintf(s->what, kToolTextSize, "a raw CD image (%s, as in a .bin/.cue pair)%s",
+                  LayoutWords(s->layout),
+                  s->kind == ImageKind::kRaw ? "" : ", too short to hold a sector");
   } else {
     // UDF names its volume by descriptors from 32 KiB on, one a block.
     for (int64_t at = 0x8000; at + 6 <= got; at += 2048) {
@@ -313,5 +353,31 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
   }
   std::free(head);
   CloseHandle(file);
+  if (ok && Convertible(s->kind)) {
+    MeasureVolume(s);
+    size_t n = std::strlen(s->what);
+    if (s->partial_bytes > 0 && s->missing_sectors == 0)
+      std::snprintf(s->what + n, kToolTextSize - n,
+                    ", ending in %u bytes of a sector cut short, after its volume (left out)",
+                    s->partial_bytes);
+  }
   return ok;
+}
+
+void SayCutShort(const ImageSource& src, FILE* out) {
+  uint64_t bytes = src.missing_sectors * kUserDataSize;
+  char amount[32];
+  if (bytes >= 1000000) {
+    std::snprintf(amount, sizeof amount, "%llu.%llu MB",
+                  static_cast<unsigned long long>(bytes / 1000000),
+                  static_cast<unsigned long long>(bytes / 100000 % 10));
+  } else {
+    std::snprintf(amount, sizeof amount, "%llu KB",
+                  static_cast<unsigned long long>((bytes + 1023) / 1024));
+  }
+  std::fprintf(out,
+               "It is cut short: it ends %llu sectors (%s) before the end of the volume its "
+               "descriptor declares, as a download or a copy that stopped part-way does. Get "
+               "or make the whole image again.\n",
+               static_cast<unsigned long long>(src.missing_sectors), amount);
 }

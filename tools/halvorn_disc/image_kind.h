@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/platform.h"
 #include "tools/halvorn_disc/raw_sectors.h"
@@ -26,6 +27,8 @@ struct ImageSource {
   WCHAR data_path[kToolPathUnits];  // the file holding the track (the .bin of a .cue)
   uint64_t start;                   // byte offset of the track's first sector
   uint64_t sectors;                 // whole sectors in the track
+  uint32_t partial_bytes;           // bytes of a last sector cut short, after them
+  uint64_t missing_sectors;         // of the volume its descriptor declares, past the end
   SectorLayout layout;
   char what[kToolTextSize];  // what the file is, in plain words
   char todo[kToolTextSize];  // what to do instead, for what cannot be converted
@@ -39,7 +42,16 @@ inline bool Convertible(ImageKind kind) {
 
 // Looks at the file; false only when it cannot be opened or read. A sheet or
 // track table that cannot be used makes the file kOther, with the reason.
+// An ISO 9660 volume at sector 16 is looked for before raw sectors (its
+// system area, sectors 0-15, may hold anything, a CD sync among it). For a
+// track that can be converted, the volume its primary descriptor declares is
+// compared with the sectors the file holds: `missing_sectors` are those the
+// file ends before (a download or a copy that stopped).
 bool IdentifyImage(const WCHAR* path, ImageSource* out);
+
+// Says that the image is cut short, how much is missing and what to do.
+void SayCutShort(const ImageSource& src, FILE* out);
+
 
 // Byte length of an open file, or -1.
 int64_t FileSizeOf(HANDLE file);

@@ -75,7 +75,8 @@ bool ParseNrgChunks(const uint8_t* data, size_t size, bool v2, NrgTrack* out, ch
       out->sector_size = static_cast<uint32_t>(Be(track + kDaoSectorSize, 2));
       out->start = Be(track + kDaoOffsets + field, field);
       out->end = Be(track + kDaoOffsets + 2 * field, field);
-      return out->start <= out->end || Fail(why, "its first track ends before it starts");
+      if (out->end < out->start) return Fail(why, "its first track ends before it starts");
+      return out->end > out->start || Fail(why, "its first track is empty");
     }
     if (etn) {
       if (length < 2 * field + 12) return Fail(why, "its track table is cut short");
@@ -83,7 +84,7 @@ bool ParseNrgChunks(const uint8_t* data, size_t size, bool v2, NrgTrack* out, ch
       out->end = out->start + Be(body + field, field);
       out->sector_size = EtnSectorSize(static_cast<uint32_t>(Be(body + 2 * field, 4)));
       if (out->end < out->start) return Fail(why, "its first track is too long");
-      return true;
+      return out->end > out->start || Fail(why, "its first track is empty");
     }
     at += 8 + static_cast<size_t>(length);
   }

@@ -27,5 +27,6 @@ bool ReadNrgFooter(const uint8_t tail[kNrgFooterSize], uint64_t file_size, uint6
 // The first track from the chunks (`size` bytes read from the offset the
 // footer gives): the first entry of the first DAOX/DAOI (disc at once) or
 // ETN2/ETNF (track at once) chunk. False, with the reason, when there is
-// none or a chunk runs past the data.
+// none, a chunk runs past the data, or the track is empty (wherever it
+// starts: an end of 0 is never "to the end of the file" here).
 bool ParseNrgChunks(const uint8_t* chunks, size_t size, bool v2, NrgTrack* out, char* why);
