@@ -68,6 +68,11 @@
   X(uint32_t, WAIT_OBJECT_0, 0)                                       \
   X(uint32_t, WAIT_TIMEOUT, 258)                                      \
   X(uint32_t, WAIT_FAILED, 0xFFFFFFFFu)                               \
+  /* Drive types */                                                   \
+  X(uint32_t, DRIVE_UNKNOWN, 0)                                       \
+  X(uint32_t, DRIVE_NO_ROOT_DIR, 1)                                   \
+  X(uint32_t, DRIVE_FIXED, 3)                                         \
+  X(uint32_t, DRIVE_CDROM, 5)                                         \
   /* Console control events */                                        \
   X(uint32_t, CTRL_C_EVENT, 0)                                        \
   X(uint32_t, CTRL_BREAK_EVENT, 1)                                    \

@@ -154,6 +154,10 @@ using PfCtrlHandler = PfBool (*)(uint32_t ctrl_type);
   X(PfBool, GetDiskFreeSpaceExW,                                                                \
     (const PfChar* folder, uint64_t* free_to_caller, uint64_t* total, uint64_t* total_free),    \
     (folder, free_to_caller, total, total_free), 0)                                             \
+  /* Drives, and time for progress */                                                          \
+  X(uint32_t, GetLogicalDriveStringsW, (uint32_t size, PfChar* buffer), (size, buffer), 0)      \
+  X(uint32_t, GetDriveTypeW, (const PfChar* root), (root), 1 /* DRIVE_NO_ROOT_DIR */)          \
+  X(uint64_t, GetTickCount64, (), (), 0)                                                        \
   /* Why the last call failed */                                                                \
   X(uint32_t, GetLastError, (), (), 0)                                                          \
   /* The lock that keeps one launcher a release folder */                                       \

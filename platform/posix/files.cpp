@@ -103,6 +103,11 @@ bool TakeShare(int fd, uint32_t access, uint32_t share) {
 PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
                            PfSecurityAttributes* sa, uint32_t disposition, uint32_t, PfHandle) {
   if (!PathFits(name)) return Failed(ERROR_FILENAME_EXCED_RANGE, kInvalid);
+  // The device namespace, \\.\PATH, as Windows opens \\.\D: for a drive's
+  // sectors: here PATH is a device (an optical drive's block device) or a
+  // file standing in for one, opened for reading only.
+  bool device = name[0] == u'\\' && name[1] == u'\\' && name[2] == u'.' && name[3] == u'\\';
+  if (device) name += 4;
   std::string path = PosixPath(name);
   if (path.empty()) return Failed(ERROR_INVALID_NAME, kInvalid);
   bool writes = (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
@@ -121,7 +126,9 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   // Only files are files: a path on Windows never names a FIFO, a socket or
   // a device, and opening one here could block for ever. Folders and these
   // are refused as Windows refuses a folder.
-  if (exists && !S_ISREG(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, kInvalid);
+  bool block = device && exists && S_ISBLK(st.st_mode);
+  if (device && (access & ~GENERIC_READ) != 0) return Failed(ERROR_ACCESS_DENIED, kInvalid);
+  if (exists && !S_ISREG(st.st_mode) && !block) return Failed(ERROR_ACCESS_DENIED, kInvalid);
   bool truncate = false;
   switch (disposition) {
     case CREATE_NEW:
@@ -154,11 +161,12 @@ PfHandle Posix_CreateFileW(const PfChar* name, uint32_t access, uint32_t share,
     fd = open(path.c_str(), flags, 0644);
     lockable = !write_only;
   }
-  if (fd < 0) return FailedErrno(kInvalid);
+  // A drive without a disc (or with its tray open) is not ready.
+  if (fd < 0) return errno == ENOMEDIUM ? Failed(ERROR_NOT_READY, kInvalid) : FailedErrno(kInvalid);
   // What was opened is a file still (the path may have changed since it was
   // looked at: the open did not block, and now the descriptor may).
   struct stat opened;
-  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+  if (fstat(fd, &opened) != 0 || !(S_ISREG(opened.st_mode) || (block && S_ISBLK(opened.st_mode))) ||
       fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return Failed(ERROR_ACCESS_DENIED, kInvalid);

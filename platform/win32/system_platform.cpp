@@ -155,6 +155,14 @@ PfBool SysGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, ui
 
 uint32_t SysGetLastError() { return ::GetLastError(); }
 
+uint32_t SysGetLogicalDriveStringsW(uint32_t size, PfChar* buffer) {
+  return ::GetLogicalDriveStringsW(size, W(buffer));
+}
+
+uint32_t SysGetDriveTypeW(const PfChar* root) { return ::GetDriveTypeW(W(root)); }
+
+uint64_t SysGetTickCount64() { return ::GetTickCount64(); }
+
 PfHandle SysCreateMutexW(PfSecurityAttributes* sa, PfBool initial_owner, const PfChar* name) {
   return ::CreateMutexW(Sa(sa), initial_owner, W(name));
 }

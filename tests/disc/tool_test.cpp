@@ -15,6 +15,7 @@
 #include "tests/support/raw_image.h"
 #include "tools/halvorn_disc/convert.h"
 #include "tools/halvorn_disc/disc_tool.h"
+#include "tools/halvorn_disc/rip.h"
 
 namespace {
 
@@ -135,6 +136,17 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"2.nrg", NrgImage(iso, kPlainLayout, 3, false, true), "track of 2048-byte", iso},
       {"3.nrg", NrgImage(iso, kMode2Raw, 1, true, false), "track of 2352-byte MODE2", iso},
       {"4.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
+      // .ecm of MODE1 and MODE2 sectors; one cut short fails to decode.
+      {"disc.bin.ecm", EcmImage(RawSectors(iso, kMode1Raw), kMode1Raw),
+       "an .ecm image (the error-code-modeler form) of 2352-byte MODE1 sectors", iso},
+      {"m2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
+      {"cut.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000),
+       "an .ecm image that cannot be decoded: it ends"},
+      // Forms only their own programs read are named, with what to do.
+      {"x.isz", "IsZ!" + std::string(40000, '\0'), "UltraISO .isz image"},
+      {"x.daa", std::string("DAA\0", 4) + std::string(40000, '\0'), "PowerISO .daa image"},
+      {"x.cdi", std::string(40000, '\1') + std::string("\x06\0\0\x80\0\x10\0\0", 8),
+       "DiscJuggler .cdi image"},
       // An empty first track, wherever it starts (0 once meant "to the end").
       {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
       {"6.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
@@ -227,6 +239,101 @@ TEST(ConvertTest, NothingButTheOutputIsTouched) {
     for (const auto& e : fs::directory_iterator(dir.path))
       after[e.path().filename().string()] = fs::is_symlink(e) ? "link" : ReadFileBytes(e.path());
     EXPECT_TRUE(after == before) << said;
+  }
+}
+
+// A disc 1 whose rows lie past its end but CONFIG.DEF, in a sector of its
+// own (block 18), with README.TXT after it: the rows check, a rip reads 20
+// sectors, and an unreadable sector names one file. Its volume size is set.
+std::string Disc1Iso() {
+  IsoImage iso = NewIsoImage();
+  uint32_t config = AddIsoFile(iso, std::string(1291, 'c'));
+  uint32_t readme = AddIsoFile(iso, "read me");
+  std::map<std::string, std::vector<std::string>> folders;  // "" is HV1
+  for (const ManifestEntry& row : kDiscManifest) {
+    std::string path = Utf8(row.path);
+    size_t cut = path.rfind('\\');
+    std::string name = path.substr(cut + 1);
+    folders[cut == std::string::npos ? "" : path.substr(0, cut)].push_back(
+        IsoRecord(name + ";1", name == "CONFIG.DEF" ? config : 1000000, row.size, false));
+  }
+  folders[""].push_back(IsoRecord("README.TXT;1", readme, 7, false));
+  std::vector<std::string> hv1 = folders[""];
+  for (const auto& [name, records] : folders) {
+    if (!name.empty()) hv1.push_back(AddIsoDirectory(iso, name, records));
+  }
+  PutIsoRootWithFolder(iso, hv1);
+  uint32_t blocks = IsoNextBlock(iso);
+  for (int i = 0; i < 4; ++i) iso.bytes[16 * 2048 + 80 + i] = static_cast<char>(blocks >> (8 * i));
+  return iso.bytes;
+}
+
+// Each way a rip from a drive (a file standing in for one) ends: the image
+// whole, a read failing once, a sector never read inside a file and outside
+// any, a drive not ready, a disc ending before its volume, the output's
+// write failing, an output that exists, another disc, a volume of no disc's
+// size, no such drive. Only a whole image is kept or said installable; the
+// folder holds nothing else afterwards and nothing is left open.
+TEST(RipTest, EachWayARipEnds) {
+  const std::string disc = Disc1Iso();
+  std::string zeroed = disc;  // CONFIG.DEF's sector unreadable
+  zeroed.replace(18 * 2048, 2048, std::string(2048, '\0'));
+  std::string system_area = disc;
+  system_area.replace(3 * 2048, 2048, std::string(2048, '\0'));
+  auto sized = [&disc](uint32_t blocks) {
+    std::string bytes = disc;
+    for (int i = 0; i < 4; ++i) bytes[16 * 2048 + 80 + i] = static_cast<char>(blocks >> (8 * i));
+    return bytes;
+  };
+  const uint32_t blocks = static_cast<uint32_t>(disc.size() / 2048);
+  struct Case {
+    std::string drive;  // the source's bytes; "" none
+    std::map<int64_t, int> unreadable;
+    Op fault;
+    std::string said, out;
+    bool exists = false;  // the output is there before
+  } cases[] = {
+      {disc, {}, Op::kCount, "Halvorn Glint can install from", disc},
+      {disc, {{5 * 2048, 1}}, Op::kCount, "Halvorn Glint can install from", disc},
+      {disc, {{18 * 2048, -1}}, Op::kCount,
+       "1 damaged sector (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
+       "CONFIG.DEF: 1 damaged sector\nThose files would hold zeros.",
+       zeroed},
+      {disc, {{3 * 2048, -1}}, Op::kCount, "1 damaged sector in no file", system_area},
+      {disc, {}, Op::CreateFileW, "has no disc in it (or its tray is open)."},
+      {sized(blocks + 3), {}, Op::kCount,
+       "The disc ends at sector " + std::to_string(blocks) + ", before the end of its volume (" +
+           std::to_string(blocks + 3) + " sectors)"},
+      {disc, {}, Op::WriteFile, "can't write the image (the disk is full)."},
+      {disc, {}, Op::kCount, "exists already", "", true},
+      {ReadFileBytes(TestImage("level1.iso")), {}, Op::kCount,
+       "holds another disc, not disc 1 of Halvorn: The Morvath Saga."},
+      {sized(0), {}, Op::kCount, "its volume says it holds 0 sectors, which is no disc's."},
+      {"", {}, Op::kCount, "drive.iso: no such drive."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    TempDir dir;
+    if (!c.drive.empty()) WriteFileBytes(dir.path / "drive.iso", c.drive);
+    if (c.exists) WriteFileBytes(dir.path / "disc1.iso", "mine");
+    ScopedFake fake;
+    fake->unreadable = c.unreadable;
+    fake->fault_error = c.fault == Op::CreateFileW ? ERROR_NOT_READY : ERROR_DISK_FULL;
+    if (!c.unreadable.empty()) fake->fault_error = ERROR_CRC;
+    fake->fail_op = c.fault;
+    fake->fail_op_nth = 1;
+    int code = -1;
+    std::string said = Output([&](FILE* f) {
+      code = RipCommand(Wide(dir.path / "drive.iso").c_str(), Wide(dir.path / "disc1.iso").c_str(),
+                        f, f);
+    });
+    EXPECT_EQ(code, c.said.starts_with("Halvorn Glint can install") ? 0 : 1);
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_TRUE(ReadFileBytes(dir.path / "disc1.iso") == (c.exists ? "mine" : c.out));
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path)) files += e.is_regular_file();
+    EXPECT_EQ(files, size_t{!c.drive.empty()} + (c.exists || !c.out.empty()));
+    EXPECT_EQ(OpenHandleReport(), "");
   }
 }
 

@@ -55,6 +55,17 @@ PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
   return h;
 }
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
+  int64_t at = 0;
+  if (!g_fake->unreadable.empty() && g_fake->below.SetFilePointerEx(file, 0, &at, FILE_CURRENT)) {
+    for (auto& [offset, times] : g_fake->unreadable) {
+      if (offset < at || offset >= at + n || times == 0) continue;
+      if (times > 0) --times;
+      g_fake->last_call_faulted = true;
+      g_fake->faulted_op = Op::ReadFile;
+      if (read) *read = 0;
+      return FALSE;
+    }
+  }
   return g_fake->below.ReadFile(file, buffer, Shortened(Op::ReadFile, n), read, o);
 }
 PfBool OwnWriteFile(PfHandle file, const void* buffer, uint32_t n, uint32_t* written, void* o) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,6 +49,9 @@ struct FakePlatform {
   // ReadFile / WriteFile calls whose count is cut to at most one byte.
   int short_read_nth = 0;
   int short_write_nth = 0;
+  // A disc's unreadable sectors: a read reaching one of these byte offsets
+  // fails (with fault_error), each the given number of times (-1: always).
+  std::map<int64_t, int> unreadable;
 
   // Answers. An unscripted box answers IDOK for MB_OK, otherwise IDCANCEL
   // (IDNO for MB_YESNO); an unscripted dialog is cancelled. Both are counted.

@@ -59,3 +59,32 @@ std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pre
   std::string out = sectors + id + Bytes(body.size(), 4) + body + "END!" + Bytes(0, 4);
   return out + (v2 ? "NER5" + Bytes(sectors.size(), 8) : "NERO" + Bytes(sectors.size(), 4));
 }
+
+std::string EcmImage(const std::string& raw, const SectorLayout& l) {
+  std::string out("ECM\0", 4);
+  // The type in 2 bits, the count less one in 5 bits, then 7 bits a byte.
+  auto record = [&out](int type, uint32_t count) {
+    --count;
+    out += static_cast<char>((count >= 32) << 7 | (count & 31) << 2 | type);
+    for (count >>= 5; count != 0; count >>= 7) out += static_cast<char>((count >= 128) << 7 | (count & 127));
+  };
+  size_t sectors = raw.size() / l.size;
+  if (l.mode == 1) record(1, static_cast<uint32_t>(sectors));
+  for (size_t i = 0; i < sectors && l.mode != 0; ++i) {
+    std::string sector = raw.substr(i * l.size, kRawSectorSize);
+    if (l.mode == 1) {
+      out += sector.substr(12, 3) + sector.substr(16, 2048);
+    } else {
+      record(0, 16);
+      out += sector.substr(0, 16);
+      record(2, 1);
+      out += sector.substr(16, 4) + sector.substr(24, 2048);
+    }
+  }
+  if (l.mode == 0) {
+    record(0, static_cast<uint32_t>(raw.size()));
+    out += raw;
+  }
+  record(0, 0);  // the count 0xFFFFFFFF: the end
+  return out + Bytes(ComputeEdc(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()), 4, false);
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "disc/verify.h"
+#include "tools/halvorn_disc/ecm.h"
 #include "tools/halvorn_disc/partial_output.h"
 
 namespace {
@@ -53,17 +54,30 @@ bool VolumeReadsBack(HANDLE file) {
 bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
   const SectorLayout& l = src.layout;
   uint32_t per_chunk = kChunkBytes / l.size;
-  HANDLE in = CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return false;
+  // An .ecm is decoded as it is read; what it coded has its error codes left
+  // out, so its sectors are not checked (a damaged .ecm fails to decode).
+  bool ecm = src.kind == ImageKind::kEcm;
+  EcmReader* reader = ecm ? static_cast<EcmReader*>(std::malloc(sizeof(EcmReader))) : nullptr;
+  char why[kEcmWhySize] = {};
+  HANDLE in = INVALID_HANDLE_VALUE;
+  bool ok;
+  if (ecm) {
+    ok = reader != nullptr && BeginEcm(reader, src.data_path, why);
+  } else {
+    in = CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    ok = in != INVALID_HANDLE_VALUE &&
+         SetFilePointerEx(in, static_cast<int64_t>(src.start), nullptr, FILE_BEGIN);
+  }
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size_t{per_chunk} * l.size));
-  bool ok = buffer != nullptr &&
-            SetFilePointerEx(in, static_cast<int64_t>(src.start), nullptr, FILE_BEGIN);
+  ok = ok && buffer != nullptr;
   for (uint64_t done = 0; ok && done < src.sectors;) {
     uint32_t n =
         src.sectors - done < per_chunk ? static_cast<uint32_t>(src.sectors - done) : per_chunk;
-    ok = ReadWhole(in, buffer, n * l.size);
-    for (uint32_t i = 0; ok && i < n; ++i) {
+    uint32_t got = 0;
+    ok = ecm ? ReadEcm(reader, buffer, n * l.size, &got, why) && got == n * l.size
+             : ReadWhole(in, buffer, n * l.size);
+    for (uint32_t i = 0; ok && !ecm && i < n; ++i) {
       if (!SectorIntact(buffer + size_t{i} * l.size, l)) AddDamage(damage, done + i);
     }
     if (ok && out != INVALID_HANDLE_VALUE) {
@@ -73,7 +87,9 @@ bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
     done += n;
   }
   std::free(buffer);
-  CloseHandle(in);
+  if (reader != nullptr) EndEcm(reader);
+  std::free(reader);
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
   return ok;
 }
 

@@ -109,11 +109,13 @@ void AddDamage(Damage* d, uint64_t block) {
   ++d->count;
 }
 
-void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out) {
+void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out, DamageKind kind) {
   if (damage->count == 0) return;
-  std::fprintf(out,
-               "%llu damaged sector%s (their error-detection codes do not match their data):\n",
-               static_cast<unsigned long long>(damage->count), damage->count == 1 ? "" : "s");
+  bool unreadable = kind == DamageKind::kUnreadable;
+  std::fprintf(out, "%llu damaged sector%s (%s):\n",
+               static_cast<unsigned long long>(damage->count), damage->count == 1 ? "" : "s",
+               unreadable ? "the drive could not read them; they hold zeros"
+                          : "their error-detection codes do not match their data");
   DamageWalk w{
       CreateFileW(src.data_path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
       &src,
@@ -140,8 +142,9 @@ void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out) {
                  "%llu damaged sector%s in no file (folders, volume descriptors or free space)\n",
                  static_cast<unsigned long long>(outside), outside == 1 ? "" : "s");
   }
-  std::fputs(
-      "Those files would hold garbage. Clean the disc and read it again (more slowly, or "
-      "in another drive), then convert the new image.\n",
-      out);
+  std::fputs(unreadable ? "Those files would hold zeros. Clean the disc and rip it again, or "
+                         "try another drive.\n"
+                       : "Those files would hold garbage. Clean the disc and read it again (more "
+                         "slowly, or in another drive), then convert the new image.\n",
+             out);
 }

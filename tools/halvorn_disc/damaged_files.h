@@ -22,7 +22,12 @@ bool BeginDamage(Damage* damage);
 void EndDamage(Damage* damage);
 void AddDamage(Damage* damage, uint64_t block);
 
+// How the damage came: sectors read whose error-detection codes do not
+// match (an image), or sectors a drive could not read at all (a rip).
+enum class DamageKind { kMismatched, kUnreadable };
+
 // Prints "PATH: N damaged sectors" for every file holding damaged sectors,
 // over the disc's own tree read through `src` (any layout), then those lying
 // in no file, and what to do.
-void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out);
+void ReportDamagedFiles(const ImageSource& src, Damage* damage, FILE* out,
+                        DamageKind kind = DamageKind::kMismatched);

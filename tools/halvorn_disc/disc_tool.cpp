@@ -9,6 +9,7 @@
 #include "disc/verify.h"
 #include "launcher/format.h"
 #include "tools/halvorn_disc/convert.h"
+#include "tools/halvorn_disc/rip.h"
 #include "tools/halvorn_disc/safe_text.h"
 
 namespace {
@@ -309,6 +310,10 @@ bool IsDroppedFile(int argc, const WCHAR* const* argv) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool StartedForAPlayer(int argc, const WCHAR* const* argv) {
+  return argc == 1 || IsDroppedFile(argc, argv) || (argc == 2 && IsOpticalDrive(argv[1]));
+}
+
 bool ConsoleIsOwnWindow() {
   DWORD processes[4];
   return GetConsoleProcessList(processes, 4) == 1;
@@ -316,13 +321,20 @@ bool ConsoleIsOwnWindow() {
 
 int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err) {
   const auto is = SameText;
+  // Started with nothing (double-clicked), or given a drive (dropped on
+  // the program): the search and the rip, for a player.
+  if (argc == 1 && ConsoleIsOwnWindow()) return RipCommand(nullptr, nullptr, out, err);
+  if (argc == 2 && IsOpticalDrive(argv[1])) return RipCommand(argv[1], nullptr, out, err);
+  if (argc >= 2 && argc <= 4 && is(argv[1], u"rip"))
+    return RipCommand(argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr, out, err);
   if (argc == 3 && is(argv[1], u"list")) return ListDiscImage(argv[2], out, err);
   if (argc == 2 && is(argv[1], u"manifest")) return PrintManifest(out);
   if (argc == 3 && is(argv[1], u"verify")) return VerifyDiscImage(argv[2], out);
   if (argc == 4 && is(argv[1], u"convert")) return ConvertCommand(argv[2], argv[3], out);
   if (IsDroppedFile(argc, argv)) return RunDroppedFile(argv[1], out);
   std::fputs("usage: halvorn-disc list IMAGE | manifest | verify IMAGE | convert IN OUT.iso\n"
-             "       halvorn-disc IMAGE\n"
+             "       halvorn-disc rip [DRIVE [OUT.iso]]\n"
+             "       halvorn-disc IMAGE | DRIVE\n"
              "  list      every record of the image's primary directory tree:\n"
              "            d|f, extent, size and path, tab-separated\n"
              "  manifest  the files and sizes the launcher requires under HV1\n"
@@ -330,8 +342,12 @@ int RunDiscTool(int argc, const WCHAR* const* argv, FILE* out, FILE* err) {
              "            on a raw CD image, every sector's error-detection code as well\n"
              "  convert   writes the first data track of a raw (.bin, .img, .mdf), .cue or\n"
              "            .nrg image as an .iso, naming the files of any damaged sectors\n"
+             "  rip       reads disc 1 from DRIVE (\"D:\"; none: the drive holding it) into\n"
+             "            OUT.iso (none: the release folder), retrying what the drive\n"
+             "            misreads, then checks it\n"
              "  IMAGE     (a file dropped on the program) verifies it, converting it first\n"
-             "            to an .iso beside it when needed\n",
+             "            to an .iso beside it when needed; a DRIVE dropped, or the program\n"
+             "            started on its own, rips disc 1 into the release folder\n",
              err);
   return 2;
 }

@@ -23,6 +23,9 @@ int ConvertCommand(const WCHAR* in, const WCHAR* out_path, FILE* out);
 int RunDroppedFile(const WCHAR* path, FILE* out);
 // Whether the arguments are the dropped-file form (a single existing file).
 bool IsDroppedFile(int argc, const WCHAR* const* argv);
+// Whether the program was started for a player, who reads its answer in a
+// console of the program's own: a file or a drive dropped on it, or nothing.
+bool StartedForAPlayer(int argc, const WCHAR* const* argv);
 // Whether this console window is the program's own (started from Explorer),
 // so it closes when the program ends.
 bool ConsoleIsOwnWindow();

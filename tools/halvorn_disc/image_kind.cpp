@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "disc/reader.h"
 #include "tools/halvorn_disc/cue_sheet.h"
+#include "tools/halvorn_disc/ecm.h"
 #include "tools/halvorn_disc/nrg.h"
 #include "tools/halvorn_disc/safe_text.h"
 
@@ -67,13 +69,22 @@ bool SetTrack(ImageSource* s, uint64_t file_size, uint64_t start, uint64_t end) 
 
 // The volume the track's primary descriptor (its sector 16) declares,
 // against the sectors the track holds.
-void MeasureVolume(ImageSource* s) {
-  HANDLE file = OpenRead(s->data_path);
-  if (file == INVALID_HANDLE_VALUE) return;
+void MeasureVolume(ImageSource* s, const uint8_t* ecm_head, uint32_t ecm_head_size) {
   const SectorLayout& l = s->layout;
   uint8_t sector[kRawSubchannelSectorSize];
-  int64_t got = ReadAt(file, s->start + 16 * uint64_t{l.size}, sector, l.size);
-  CloseHandle(file);
+  int64_t got = -1;
+  if (s->kind == ImageKind::kEcm) {
+    // An .ecm cannot be read at an offset: its decoded head holds sector 16.
+    if (ecm_head_size >= 17 * l.size) {
+      std::memcpy(sector, ecm_head + 16 * l.size, l.size);
+      got = l.size;
+    }
+  } else {
+    HANDLE file = OpenRead(s->data_path);
+    if (file == INVALID_HANDLE_VALUE) return;
+    got = ReadAt(file, s->start + 16 * uint64_t{l.size}, sector, l.size);
+    CloseHandle(file);
+  }
   const uint8_t* pvd = sector + l.data_offset;
   if (got != l.size || pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5) != 0) return;
   // Volume space size, in logical blocks of the size at 128 (2048 on a CD).
@@ -85,7 +96,8 @@ void MeasureVolume(ImageSource* s) {
 }
 
 // The file's first bytes in plain words, for a file with no volume found.
-void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource* s) {
+void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, uint32_t tail_version,
+                   ImageSource* s) {
   struct Magic {
     uint32_t offset;
     const char* bytes;
@@ -100,6 +112,9 @@ void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource*
       {257, "ustar", 5, "a tar archive: unpack it and pick the image inside"},
       {0, "MEDIA DESCRIPTOR", 16, "the descriptor file of an image: pick the .mdf file beside it"},
       {0, "[CloneCD]", 9, "the control file of a raw image: pick the .img file beside it"},
+      {0, "IsZ!", 4,
+       "an UltraISO .isz image (compressed): open it in UltraISO and save it as an .iso"},
+      {0, "DAA\0", 4, "a PowerISO .daa image (compressed): open it in PowerISO and save it as an .iso"},
       {0, "MZ", 2, "a Windows program, not a disc image"},
       {0, "<!DOCTYPE", 9, "a web page, not a disc image (a download that failed?)"},
       {0, "<html", 5, "a web page, not a disc image (a download that failed?)"},
@@ -110,6 +125,13 @@ void DescribeOther(const uint8_t* head, int64_t got, uint64_t size, ImageSource*
       std::snprintf(s->what, kToolTextSize, "%s", m.words);
       return;
     }
+  }
+  // DiscJuggler's .cdi ends in its version and where its track table lies.
+  if (size >= 8 && tail_version >= 0x80000004u && tail_version <= 0x80000006u) {
+    std::snprintf(s->what, kToolTextSize,
+                  "a DiscJuggler .cdi image: open it in a program that reads .cdi images and "
+                  "save its data track as an .iso");
+    return;
   }
   bool zeros = got > 0;
   for (int64_t i = 0; i < got && zeros; ++i) zeros = head[i] == 0;
@@ -278,6 +300,42 @@ void NameChd(const WCHAR* path, ImageSource* s) {
                 in, cue, cue, cue);
 }
 
+// The head of an .ecm's raw stream, enough for its layout and sector 16.
+constexpr uint32_t kEcmHeadSize = 17 * kRawSubchannelSectorSize;
+
+bool IdentifyEcm(const WCHAR* path, ImageSource* s, uint8_t* head, uint32_t* head_size) {
+  s->kind = ImageKind::kOther;
+  EcmReader* r = static_cast<EcmReader*>(std::malloc(sizeof(EcmReader)));
+  if (r == nullptr) return false;
+  char why[kEcmWhySize] = {};
+  uint64_t length = 0;
+  bool decoded = BeginEcm(r, path, why) && ReadEcm(r, head, kEcmHeadSize, head_size, why) &&
+                 EcmStreamLength(path, &length, why);
+  EndEcm(r);
+  std::free(r);
+  if (!decoded) {
+    std::snprintf(s->what, kToolTextSize, "an .ecm image that cannot be decoded: %s", why);
+    return true;
+  }
+  if (DetectRawLayout(head, *head_size, &s->layout)) {
+  } else if (*head_size >= 0x8000 + 6 && head[0x8000] == 1 &&
+             std::memcmp(head + 0x8001, "CD001", 5) == 0) {
+    s->layout = kPlainLayout;
+  } else {
+    std::snprintf(s->what, kToolTextSize,
+                  "an .ecm image whose sectors hold no data disc (a music CD?)");
+    return true;
+  }
+  if (!SetTrack(s, length, 0, 0)) {
+    std::snprintf(s->what, kToolTextSize, "an .ecm image too short to hold a sector");
+    return true;
+  }
+  s->kind = ImageKind::kEcm;
+  std::snprintf(s->what, kToolTextSize, "an .ecm image (the error-code-modeler form) of %s",
+                LayoutWords(s->layout));
+  return true;
+}
+
 }  // namespace
 
 int64_t FileSizeOf(HANDLE file) {
@@ -307,6 +365,8 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
   uint8_t tail[kNrgFooterSize] = {};
   uint64_t chunks_at = 0;
   bool v2 = false;
+  uint8_t* ecm_head = nullptr;
+  uint32_t ecm_head_size = 0;
   bool nrg =
       size >= kNrgFooterSize &&
       ReadAt(file, uint64_t(size) - kNrgFooterSize, tail, kNrgFooterSize) == kNrgFooterSize &&
@@ -317,6 +377,9 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
     ok = IdentifyCue(file, size, path, s);
   } else if (got >= 8 && std::memcmp(head, "MComprHD", 8) == 0) {
     NameChd(path, s);
+  } else if (IsEcm(head, got)) {
+    ecm_head = static_cast<uint8_t*>(std::malloc(kEcmHeadSize));
+    ok = ecm_head != nullptr && IdentifyEcm(path, s, ecm_head, &ecm_head_size);
   } else if (nrg) {
     ok = IdentifyNrg(file, uint64_t(size), chunks_at, v2, s);
   } else if (got >= 0x8000 + 6 && head[0x8000] == 1 &&
@@ -348,19 +411,20 @@ bool IdentifyImage(const WCHAR* path, ImageSource* s) {
                     "image cannot be converted.\n");
     } else {
       s->kind = ImageKind::kOther;
-      DescribeOther(head, got, uint64_t(size), s);
+      DescribeOther(head, got, uint64_t(size), ReadLe32(tail + kNrgFooterSize - 8), s);
     }
   }
   std::free(head);
   CloseHandle(file);
   if (ok && Convertible(s->kind)) {
-    MeasureVolume(s);
+    MeasureVolume(s, ecm_head, ecm_head_size);
     size_t n = std::strlen(s->what);
     if (s->partial_bytes > 0 && s->missing_sectors == 0)
       std::snprintf(s->what + n, kToolTextSize - n,
                     ", ending in %u bytes of a sector cut short, after its volume (left out)",
                     s->partial_bytes);
   }
+  std::free(ecm_head);
   return ok;
 }
 

@@ -14,6 +14,7 @@ enum class ImageKind {
   kRaw,  // raw sectors from the first byte
   kCue,  // a .cue sheet naming the file that holds the track
   kNrg,
+  kEcm,  // an .ecm holding raw sectors (or 2048-byte ones)
   kChd,  // compressed; must be turned back into .cue/.bin first
   kUdf,  // UDF only, no ISO 9660 volume
   kOther,
@@ -37,7 +38,7 @@ struct ImageSource {
 // Whether the track can be written out as an image the launcher reads.
 inline bool Convertible(ImageKind kind) {
   return kind == ImageKind::kIso || kind == ImageKind::kRaw || kind == ImageKind::kCue ||
-         kind == ImageKind::kNrg;
+         kind == ImageKind::kNrg || kind == ImageKind::kEcm;
 }
 
 // Looks at the file; false only when it cannot be opened or read. A sheet or
