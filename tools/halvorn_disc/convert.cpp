@@ -27,15 +27,6 @@ bool ReadWhole(HANDLE file, uint8_t* buffer, uint32_t size) {
   return true;
 }
 
-bool WriteWhole(HANDLE file, const uint8_t* buffer, uint32_t size) {
-  for (uint32_t total = 0; total < size;) {
-    DWORD put = 0;
-    if (!WriteFile(file, buffer + total, size - total, &put, nullptr) || put == 0) return false;
-    total += put;
-  }
-  return true;
-}
-
 void Say(FILE* out, const char* before, const WCHAR* path, const char* after) {
   char name[kToolTextSize];
   PathUtf8(path, name, sizeof name);
@@ -50,6 +41,15 @@ bool VolumeReadsBack(HANDLE file) {
 }
 
 }  // namespace
+
+bool WriteWhole(HANDLE file, const uint8_t* buffer, uint32_t size) {
+  for (uint32_t total = 0; total < size;) {
+    DWORD put = 0;
+    if (!WriteFile(file, buffer + total, size - total, &put, nullptr) || put == 0) return false;
+    total += put;
+  }
+  return true;
+}
 
 bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage) {
   const SectorLayout& l = src.layout;

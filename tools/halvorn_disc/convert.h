@@ -14,6 +14,10 @@
 // writes the user data there. False when a read or write fails.
 bool CopyTrack(const ImageSource& src, HANDLE out, Damage* damage);
 
+// Writes all `size` bytes, a write that takes less given the rest; false
+// when a write fails or takes nothing.
+bool WriteWhole(HANDLE file, const uint8_t* buffer, uint32_t size);
+
 enum class ConvertResult { kWritten, kWrittenDamaged, kFailed };
 
 // Converts `in` into `out_path`, which must not exist: written under a

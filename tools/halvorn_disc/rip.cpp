@@ -175,15 +175,6 @@ bool ReadWholeAt(HANDLE drive, uint64_t sector, uint8_t* buffer, uint32_t bytes,
   return true;
 }
 
-bool WriteWhole(HANDLE file, const uint8_t* buffer, uint32_t size) {
-  for (uint32_t total = 0; total < size;) {
-    DWORD put = 0;
-    if (!WriteFile(file, buffer + total, size - total, &put, nullptr) || put == 0) return false;
-    total += put;
-  }
-  return true;
-}
-
 // The progress line: percent, speed and time left, at most twice a second.
 struct Progress {
   FILE* out;
