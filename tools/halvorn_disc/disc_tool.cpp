@@ -15,12 +15,6 @@
 namespace {
 
 
-void PutWide(FILE* stream, const WCHAR* text) {
-  char utf8[4096];
-  int32_t bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-  if (bytes > 1) std::fwrite(utf8, 1, static_cast<size_t>(bytes - 1), stream);
-}
-
 HANDLE OpenImage(const WCHAR* path) {
   return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -343,6 +343,12 @@ int64_t FileSizeOf(HANDLE file) {
   return SetFilePointerEx(file, 0, &end, FILE_END) ? end : -1;
 }
 
+void PutWide(FILE* stream, const WCHAR* text) {
+  char utf8[kToolTextSize];
+  PathUtf8(text, utf8, sizeof utf8);
+  std::fputs(utf8, stream);
+}
+
 void PathUtf8(const WCHAR* path, char* out, uint32_t size) {
   int32_t n =
       WideCharToMultiByte(CP_UTF8, 0, path, -1, out, static_cast<int32_t>(size), nullptr, nullptr);

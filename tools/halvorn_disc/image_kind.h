@@ -59,3 +59,5 @@ int64_t FileSizeOf(HANDLE file);
 
 // UTF-8 of a path, for messages (cut to fit).
 void PathUtf8(const WCHAR* path, char* out, uint32_t size);
+// The same, written to `stream`.
+void PutWide(FILE* stream, const WCHAR* text);

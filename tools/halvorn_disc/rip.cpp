@@ -39,12 +39,6 @@ bool MakeDrive(const WCHAR* given, Drive* d) {
   return true;
 }
 
-void Put(FILE* out, const WCHAR* text) {
-  char utf8[4 * kDriveUnits];
-  PathUtf8(text, utf8, sizeof utf8);
-  std::fputs(utf8, out);
-}
-
 enum class Holds { kDisc1, kNoDisc, kNoDataDisc, kOtherDisc, kUnreadable };
 
 HANDLE OpenDrive(const Drive& d) {
@@ -83,7 +77,7 @@ Holds Probe(const Drive& d, uint32_t* error) {
 }
 
 void SayHolds(const Drive& d, Holds holds, uint32_t error, FILE* out) {
-  Put(out, d.name);
+  PutWide(out, d.name);
   switch (holds) {
     case Holds::kDisc1:
       std::fputs(" holds disc 1 of Halvorn: The Morvath Saga.\n", out);
@@ -101,7 +95,7 @@ void SayHolds(const Drive& d, Holds holds, uint32_t error, FILE* out) {
       WCHAR words[kErrorWordsLimit + 1];
       DescribeSystemError(error, words);
       std::fputs(" can't be read (", out);
-      Put(out, words);
+      PutWide(out, words);
       std::fputs(").\n", out);
       break;
     }
@@ -274,7 +268,7 @@ RipEnd CopyVolume(HANDLE drive, uint64_t sectors, HANDLE output, Damage* damage,
                  kMaxUnreadableSectors);
   } else {
     std::fputs("can't write the image (", out);
-    Put(out, words);
+    PutWide(out, words);
     std::fputs(").\n", out);
   }
   return RipEnd::kFailed;
@@ -305,12 +299,12 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
     if (holds == Holds::kUnreadable &&
         (type == DRIVE_NO_ROOT_DIR || error == ERROR_FILE_NOT_FOUND ||
          error == ERROR_PATH_NOT_FOUND)) {
-      Put(out, given);
+      PutWide(out, given);
       std::fputs(": no such drive.\n", out);
       return 1;
     }
     if (type != DRIVE_CDROM) {
-      Put(out, drive.name);
+      PutWide(out, drive.name);
       std::fputs(" is not a CD or DVD drive.\n", out);
       return 1;
     }
@@ -330,7 +324,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
     std::fputs("The image goes into the release folder, beside the launcher, where it is easy "
                "to pick:\n  ",
                out);
-    Put(out, target);
+    PutWide(out, target);
     std::fputc('\n', out);
   } else {
     if (!CopyWide(target, kToolPathUnits - 1, out_path)) return 1;
@@ -346,7 +340,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
     }
   }
   if (GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES) {
-    Put(out, target);
+    PutWide(out, target);
     std::fputs(" exists already: give a name that does not.\n", out);
     return 1;
   }
@@ -362,10 +356,10 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
   PartialOutput partial;
   RipEnd end = RipEnd::kFailed;
   if (!read) {
-    Put(out, drive.name);
+    PutWide(out, drive.name);
     std::fputs(": the disc can't be read now (taken out?).\n", out);
   } else if (sectors < 17 || sectors > kMaxRipSectors) {
-    Put(out, drive.name);
+    PutWide(out, drive.name);
     std::fprintf(out, ": its volume says it holds %llu sectors, which is no disc's.\n",
                  static_cast<unsigned long long>(sectors));
   } else if (!BeginDamage(&damage)) {
@@ -374,7 +368,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
     std::fprintf(out, "Reading %llu sectors (%llu MB) from ",
                  static_cast<unsigned long long>(sectors),
                  static_cast<unsigned long long>(sectors * kSectorSize / 1000000));
-    Put(out, drive.name);
+    PutWide(out, drive.name);
     std::fputs(":\n", out);
     std::fflush(out);
     end = CopyVolume(source, sectors, partial.file, &damage, out, progress);
@@ -404,7 +398,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
   std::fputs(code == 0 && end == RipEnd::kWhole ? "Halvorn Glint can install from "
                                                 : "Halvorn Glint can't install from ",
              out);
-  Put(out, target);
+  PutWide(out, target);
   if (code == 0 && end == RipEnd::kWhole) {
     std::fputs(".\n", out);
   } else if (end == RipEnd::kDamaged) {
