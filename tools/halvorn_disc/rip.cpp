@@ -316,8 +316,8 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
   WCHAR target[kToolPathUnits];
   if (out_path == nullptr) {
     if (!DefaultOutput(target)) {
-      std::fputs("The release folder already holds images named Morvath Saga disc 1 up to (9): "
-                 "give the image a name: halvorn-disc rip DRIVE OUT.iso\n",
+      std::fputs("No name is free for the image in the release folder (Morvath Saga disc 1 up "
+                 "to (9) are taken): give it one: halvorn-disc rip DRIVE OUT.iso\n",
                  out);
       return 1;
     }
