@@ -12,12 +12,6 @@ namespace {
 // About 1 MiB of sectors a read: few system calls, little memory.
 constexpr uint32_t kChunkBytes = 1 << 20;
 
-size_t Units(const WCHAR* s) {
-  size_t n = 0;
-  while (s[n]) ++n;
-  return n;
-}
-
 bool ReadWhole(HANDLE file, uint8_t* buffer, uint32_t size) {
   for (uint32_t total = 0; total < size;) {
     DWORD got = 0;
@@ -145,7 +139,7 @@ ConvertResult ConvertImage(const WCHAR* in, const WCHAR* out_path, FILE* out) {
 }
 
 bool IsoNameBeside(const WCHAR* in, WCHAR* out, uint32_t size) {
-  size_t n = Units(in);
+  size_t n = WideUnits(in);
   size_t stem = n;
   for (size_t i = n; i > 0; --i) {
     if (in[i - 1] == '/' || in[i - 1] == '\\') break;
@@ -159,7 +153,7 @@ bool IsoNameBeside(const WCHAR* in, WCHAR* out, uint32_t size) {
     char16_t numbered[] = u" (2).iso";
     numbered[2] = static_cast<char16_t>(u'0' + copy);
     if (tail == nullptr) tail = numbered;
-    size_t tail_length = Units(tail);
+    size_t tail_length = WideUnits(tail);
     if (stem + tail_length + 1 > size) return false;
     std::memcpy(out, in, stem * sizeof(WCHAR));
     std::memcpy(out + stem, tail, (tail_length + 1) * sizeof(WCHAR));

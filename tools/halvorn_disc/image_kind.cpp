@@ -22,19 +22,6 @@ HANDLE OpenRead(const WCHAR* path) {
   return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// Reads up to `size` bytes at `offset`; the count read, or -1.
-int64_t ReadAt(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t size) {
-  if (!SetFilePointerEx(file, static_cast<int64_t>(offset), nullptr, FILE_BEGIN)) return -1;
-  uint32_t total = 0;
-  while (total < size) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer + total, size - total, &got, nullptr)) return -1;
-    if (got == 0) break;
-    total += got;
-  }
-  return total;
-}
-
 const char* LayoutWords(const SectorLayout& l) {
   if (l.size == kUserDataSize) return "2048-byte sectors";
   if (l.size == kMode2HeaderlessSize) return "2336-byte MODE2 sectors";
@@ -337,6 +324,24 @@ bool IdentifyEcm(const WCHAR* path, ImageSource* s, uint8_t* head, uint32_t* hea
 }
 
 }  // namespace
+
+int64_t ReadAt(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t size) {
+  if (!SetFilePointerEx(file, static_cast<int64_t>(offset), nullptr, FILE_BEGIN)) return -1;
+  uint32_t total = 0;
+  while (total < size) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer + total, size - total, &got, nullptr)) return -1;
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+size_t WideUnits(const WCHAR* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
 
 int64_t FileSizeOf(HANDLE file) {
   int64_t end = 0;

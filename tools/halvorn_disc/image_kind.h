@@ -57,6 +57,14 @@ void SayCutShort(const ImageSource& src, FILE* out);
 // Byte length of an open file, or -1.
 int64_t FileSizeOf(HANDLE file);
 
+// Reads up to `size` bytes at `offset`, a read that gives less asked again
+// for the rest, stopping at the file's end; the count read, or -1 when a call
+// fails (GetLastError says why).
+int64_t ReadAt(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t size);
+
+// Units in a terminated wide text.
+size_t WideUnits(const WCHAR* text);
+
 // UTF-8 of a path, for messages (cut to fit).
 void PathUtf8(const WCHAR* path, char* out, uint32_t size);
 // The same, written to `stream`.

@@ -24,12 +24,6 @@ PfBool RemoveOnEvent(uint32_t) {
   return FALSE;  // then the process ends, as it would without a handler
 }
 
-size_t Units(const WCHAR* s) {
-  size_t n = 0;
-  while (s[n]) ++n;
-  return n;
-}
-
 // Takes the file from the handler: false when the handler has removed it.
 bool Claim(PartialOutput* partial) {
   int started = kStarted;
@@ -48,7 +42,7 @@ void Release() {
 
 bool BeginPartialOutput(const WCHAR* out_path, PartialOutput* partial, FILE* msg) {
   partial->file = INVALID_HANDLE_VALUE;
-  size_t length = Units(out_path);
+  size_t length = WideUnits(out_path);
   char name[kToolTextSize];
   PathUtf8(out_path, name, sizeof name);
   if (length + 11 > kToolPathUnits) {

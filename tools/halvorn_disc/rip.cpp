@@ -16,12 +16,6 @@ namespace {
 
 constexpr uint32_t kDriveUnits = 512;
 
-size_t Units(const WCHAR* s) {
-  size_t n = 0;
-  while (s[n]) ++n;
-  return n;
-}
-
 // The drive as the player named it, without a trailing separator ("D:"),
 // and the device path that reads its sectors ("\\.\D:").
 struct Drive {
@@ -30,7 +24,7 @@ struct Drive {
 };
 
 bool MakeDrive(const WCHAR* given, Drive* d) {
-  size_t n = Units(given);
+  size_t n = WideUnits(given);
   while (n > 1 && (given[n - 1] == u'\\' || given[n - 1] == u'/')) --n;
   if (n == 0 || n >= kDriveUnits) return false;
   std::memcpy(d->name, given, n * sizeof(WCHAR));
@@ -108,7 +102,7 @@ bool FindDisc1(Drive* found, FILE* out) {
   uint32_t length = GetLogicalDriveStringsW(2048, roots);
   if (length == 0 || length >= 2048) length = 0;
   bool any = false, chosen = false;
-  for (const WCHAR* root = roots; root < roots + length && *root; root += Units(root) + 1) {
+  for (const WCHAR* root = roots; root < roots + length && *root; root += WideUnits(root) + 1) {
     Drive d;
     if (GetDriveTypeW(root) != DRIVE_CDROM || !MakeDrive(root, &d)) continue;
     any = true;
@@ -154,19 +148,11 @@ bool DefaultOutput(WCHAR* out) {
   return IsoNameBeside(stem, out, kToolPathUnits);
 }
 
-bool ReadWholeAt(HANDLE drive, uint64_t sector, uint8_t* buffer, uint32_t bytes, uint32_t* got) {
-  *got = 0;
-  if (!SetFilePointerEx(drive, static_cast<int64_t>(sector * kUserDataSize), nullptr,
-                        FILE_BEGIN)) {
-    return false;
-  }
-  while (*got < bytes) {
-    DWORD n = 0;
-    if (!ReadFile(drive, buffer + *got, bytes - *got, &n, nullptr)) return false;
-    if (n == 0) break;  // the disc's end
-    *got += n;
-  }
-  return true;
+// Reads `bytes` from `sector` on; `got` is less at the disc's end.
+bool ReadSectors(HANDLE drive, uint64_t sector, uint8_t* buffer, uint32_t bytes, uint32_t* got) {
+  int64_t n = ReadAt(drive, sector * kUserDataSize, buffer, bytes);
+  *got = n < 0 ? 0 : static_cast<uint32_t>(n);
+  return n >= 0;
 }
 
 // The progress line: percent, speed and time left, at most twice a second.
@@ -209,7 +195,7 @@ RipEnd CopyVolume(HANDLE drive, uint64_t sectors, HANDLE output, Damage* damage,
     uint32_t n = sectors - at < kRipChunkSectors ? static_cast<uint32_t>(sectors - at)
                                                  : kRipChunkSectors;
     uint32_t got = 0;
-    if (ReadWholeAt(drive, at, buffer, n * kUserDataSize, &got)) {
+    if (ReadSectors(drive, at, buffer, n * kUserDataSize, &got)) {
       if (got < n * kUserDataSize) {
         n = got / kUserDataSize;  // the disc ends here: keep what came whole
         ended_at = at + n;
@@ -222,7 +208,7 @@ RipEnd CopyVolume(HANDLE drive, uint64_t sectors, HANDLE output, Damage* damage,
         uint8_t* sector = buffer + size_t{i} * kUserDataSize;
         bool read = false;
         for (uint32_t t = 0; t < kRipTries && !read; ++t) {
-          read = ReadWholeAt(drive, at + i, sector, kUserDataSize, &got);
+          read = ReadSectors(drive, at + i, sector, kUserDataSize, &got);
           if (read && got < kUserDataSize) {
             n = i;
             ended_at = at + i;
@@ -329,7 +315,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
   } else {
     if (!CopyWide(target, kToolPathUnits - 1, out_path)) return 1;
     // Not onto the disc: D:\x.iso for the drive D:.
-    size_t n = Units(drive.name);
+    size_t n = WideUnits(drive.name);
     bool on_disc = n == 2 && drive.name[1] == u':' && (target[0] | 0x20) == (drive.name[0] | 0x20) &&
                    target[1] == u':';
     if (on_disc) {
@@ -350,7 +336,7 @@ int RipCommand(const WCHAR* given, const WCHAR* out_path, FILE* out, FILE* progr
   uint8_t descriptor[kSectorSize];
   uint32_t got = 0;
   bool read = source != INVALID_HANDLE_VALUE && ReadDiscRoot(source, &root) &&
-              ReadWholeAt(source, 16, descriptor, kSectorSize, &got) && got == kSectorSize;
+              ReadSectors(source, 16, descriptor, kSectorSize, &got) && got == kSectorSize;
   uint64_t sectors = read ? ReadLe32(descriptor + 80) : 0;
   Damage damage{};
   PartialOutput partial;
