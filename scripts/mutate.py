@@ -1,36 +1,46 @@
 #!/usr/bin/env python3
-"""Measures what the tests catch: applies seeded mutations to launcher/,
-disc/ and ships/ one at a time (a comparison flipped, a constant moved by
-one, a boolean return inverted, && and || swapped, a call dropped), rebuilds
-the Linux build, runs its tests, and prints the share of mutants killed and
-the survivors. Not a test: it only measures.
+"""Measures what the tests catch: applies seeded mutations to the product
+(launcher/, disc/, ships/, tools/) one at a time (a comparison flipped, a
+constant moved by one, a boolean return inverted, && and || swapped, a call
+dropped), rebuilds the Linux build, runs its tests and prints which mutants
+they kill. Not a test: it only measures.
 
-usage: scripts/mutate.py [COUNT [SEED]]     (defaults: 40 mutants, seed 1)
+usage: scripts/mutate.py [COUNT [SEED]]
+           this checkout's product and tests (defaults: 40 mutants, seed 1)
+       scripts/mutate.py compare PRODUCT TESTS... [--count N] [--seed S]
+           one set of mutants, drawn from the product at commit PRODUCT, run
+           against the tests of each commit TESTS (tests/ and the scripts only
+           the tests use), all on PRODUCT's product code; prints each mutant's
+           outcome under every suite and each suite's kill count
 
-It works on a copy of this checkout under build/mutation (the working tree is
-never touched), so it can also be run from an older checkout to compare.
-A mutant that does not compile is left out of the share and listed apart."""
+Everything happens in copies under build/mutation (the working tree is never
+touched). A mutant that does not compile is listed apart. Outcomes are kept in
+build/mutation/outcomes.json, keyed by the commits and the mutant, so a suite
+already measured is not run again."""
+import io
+import json
 import os
 import random
 import re
 import shutil
 import subprocess
 import sys
+import tarfile
 import time
 
-FOLDERS = ("launcher", "disc", "ships")
+FOLDERS = ("launcher", "disc", "ships", "tools")
+TEST_PATHS = ("tests", "scripts/make-test-images.sh", "scripts/compare-convert.sh")
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "build", "mutation")
-SRC = os.path.join(WORK, "src")
-BUILD = os.path.join(WORK, "build")
+OUTCOMES = os.path.join(WORK, "outcomes.json")
 # Tests that only check the build or run for minutes add nothing per mutant.
 EXCLUDE = "valgrind|WindowsResources|disc_listing"
 
 FLIPS = {"==": "!=", "!=": "==", "<=": ">", ">=": "<", "<": ">=", ">": "<="}
 
 
-def sites(path, text):
-    """Every mutation one line of `text` offers: (line, column, old, new, kind)."""
+def sites(text):
+    """Every mutation `text` offers: (line, column, old, new, kind)."""
     found = []
     for number, line in enumerate(text.split("\n")):
         code = line.split("//")[0]
@@ -66,6 +76,10 @@ def apply(text, site):
     return "\n".join(lines)
 
 
+def label(f, site):
+    return "%s:%d %s: %s -> %s" % (f, site[0] + 1, site[4], site[2], site[3])
+
+
 def run(command, cwd, timeout):
     try:
         return subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL,
@@ -74,56 +88,120 @@ def run(command, cwd, timeout):
         return -1
 
 
-def main():
-    count = int(sys.argv[1]) if len(sys.argv) > 1 else 40
-    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 1
-    if os.path.exists(SRC):
-        shutil.rmtree(SRC)
-    os.makedirs(WORK, exist_ok=True)
-    files = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True,
-                           check=True).stdout.split()
-    # Copied with fresh times, so nothing built from an earlier (perhaps
-    # interrupted, still mutated) copy survives into this run.
-    for f in files:
-        os.makedirs(os.path.dirname(os.path.join(SRC, f)) or SRC, exist_ok=True)
-        shutil.copy(os.path.join(ROOT, f), os.path.join(SRC, f))
+def git(*args):
+    return subprocess.run(["git"] + list(args), cwd=ROOT, capture_output=True, check=True).stdout
+
+
+def unpack(commit, paths, into):
+    """The files of `paths` at `commit`, written under `into` with fresh times
+    (so nothing built from an earlier, perhaps still mutated, copy survives)."""
+    with tarfile.open(fileobj=io.BytesIO(git("archive", commit, *paths))) as archive:
+        for member in archive.getmembers():
+            if member.isfile():
+                target = os.path.join(into, member.name)
+                os.makedirs(os.path.dirname(target), exist_ok=True)
+                with open(target, "wb") as out:
+                    out.write(archive.extractfile(member).read())
+                os.chmod(target, member.mode)
+
+
+def draw(src, count, seed):
     candidates = []
-    for f in sorted(files):
-        if f.split("/")[0] in FOLDERS and f.endswith(".cpp") and "manifest" not in f:
-            text = open(os.path.join(SRC, f)).read()
-            candidates += [(f, s) for s in sites(f, text)]
+    for root, _, names in os.walk(src):
+        for name in names:
+            f = os.path.relpath(os.path.join(root, name), src)
+            if f.split("/")[0] in FOLDERS and f.endswith(".cpp") and "manifest" not in f:
+                candidates += [(f, s) for s in sites(open(os.path.join(src, f)).read())]
+    candidates.sort()
     random.Random(seed).shuffle(candidates)
-    chosen = candidates[:count]
-    print("%d mutation sites in %s; taking %d with seed %d" % (len(candidates), "/, ".join(FOLDERS) + "/", len(chosen), seed))
-    if run(["cmake", "-S", SRC, "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], SRC, 600) != 0 or \
-            run(["cmake", "--build", BUILD, "-j2"], SRC, 1800) != 0:
-        sys.exit("the unmutated build failed")
-    if run(["ctest", "--test-dir", BUILD, "-j2", "-E", EXCLUDE], SRC, 1800) != 0:
-        sys.exit("the unmutated tests fail: nothing to measure")
-    killed, survived, invalid = [], [], []
-    start = time.time()
-    for f, site in chosen:
-        path = os.path.join(SRC, f)
+    return len(candidates), candidates[:count]
+
+
+def measure(src, build, chosen, known, key, keep=True):
+    """Each mutant's outcome on the tree `src`: killed, survived or invalid."""
+    pending = [(f, s) for f, s in chosen if key + label(f, s) not in known]
+    if not pending:
+        return
+    if run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], src, 600) != 0 or \
+            run(["cmake", "--build", build, "-j2"], src, 1800) != 0:
+        sys.exit("the unmutated build failed in " + src)
+    if run(["ctest", "--test-dir", build, "-j2", "-E", EXCLUDE], src, 1800) != 0:
+        sys.exit("the unmutated tests fail in %s: nothing to measure" % src)
+    for f, site in pending:
+        path = os.path.join(src, f)
         original = open(path).read()
         open(path, "w").write(apply(original, site))
-        label = "%s:%d %s: %s -> %s" % (f, site[0] + 1, site[4], site[2], site[3])
-        if run(["cmake", "--build", BUILD, "-j2"], SRC, 900) != 0:
-            invalid.append(label)
-        elif run(["ctest", "--test-dir", BUILD, "-j2", "-E", EXCLUDE, "--stop-on-failure",
-                  "--timeout", "120"], SRC, 1800) != 0:
-            killed.append(label)
+        if run(["cmake", "--build", build, "-j2"], src, 900) != 0:
+            outcome = "invalid"
+        elif run(["ctest", "--test-dir", build, "-j2", "-E", EXCLUDE, "--stop-on-failure",
+                  "--timeout", "120"], src, 1800) != 0:
+            outcome = "killed"
         else:
-            survived.append(label)
+            outcome = "survived"
         open(path, "w").write(original)
         os.utime(path)
-    run(["cmake", "--build", BUILD, "-j2"], SRC, 900)
-    valid = len(killed) + len(survived)
-    print("killed %d of %d mutants (%.0f%%); %d did not compile; %.0f s" % (
-        len(killed), valid, 100.0 * len(killed) / max(valid, 1), len(invalid), time.time() - start))
-    for label in survived:
-        print("survived: " + label)
-    for label in invalid:
-        print("did not compile: " + label)
+        known[key + label(f, site)] = outcome
+        if keep:
+            with open(OUTCOMES, "w") as out:
+                json.dump(known, out, indent=0, sort_keys=True)
+        print("  %-8s %s" % (outcome, label(f, site)), flush=True)
+
+
+def report(names, chosen, results):
+    print("\n%-9s" * len(names) % tuple(n[:9] for n in names) + "mutant")
+    for f, site in chosen:
+        print("%-9s" * len(names) % tuple(r[label(f, site)] for r in results) + label(f, site))
+    for name, r in zip(names, results):
+        valid = [o for o in r.values() if o != "invalid"]
+        print("tests of %s: killed %d of %d mutants (%d did not compile)" % (
+            name, valid.count("killed"), len(valid), len(r) - len(valid)))
+
+
+def main():
+    args = sys.argv[1:]
+    options = {"--count": 60, "--seed": 1}
+    for name in list(options):
+        if name in args:
+            i = args.index(name)
+            options[name] = int(args[i + 1])
+            del args[i:i + 2]
+    os.makedirs(WORK, exist_ok=True)
+    known = json.load(open(OUTCOMES)) if os.path.exists(OUTCOMES) else {}
+    start = time.time()
+    if args and args[0] == "compare" and len(args) >= 3:
+        product = git("rev-parse", args[1]).decode().strip()
+        suites = [git("rev-parse", a).decode().strip() for a in args[2:]]
+        results = []
+        for i, tests in enumerate(suites):
+            src = os.path.join(WORK, "suite%d" % i)
+            shutil.rmtree(src, ignore_errors=True)
+            unpack(product, ["."], src)
+            shutil.rmtree(os.path.join(src, "tests"))  # the other test paths are files, overwritten
+            unpack(tests, list(TEST_PATHS), src)
+            total, chosen = draw(src, options["--count"], options["--seed"])
+            if i == 0:
+                print("%d mutation sites in %s at %s; taking %d with seed %d" % (
+                    total, "/, ".join(FOLDERS) + "/", product[:10], len(chosen), options["--seed"]))
+            print("tests of %s:" % tests[:10], flush=True)
+            key = "%s %s " % (product, tests)
+            measure(src, src + "-build", chosen, known, key)
+            results.append({label(f, s): known[key + label(f, s)] for f, s in chosen})
+        report([s[:9] for s in suites], chosen, results)
+    elif len(args) <= 2 and all(a.isdigit() for a in args):
+        src = os.path.join(WORK, "src")
+        shutil.rmtree(src, ignore_errors=True)
+        files = git("ls-files").decode().split()
+        for f in files:
+            os.makedirs(os.path.dirname(os.path.join(src, f)) or src, exist_ok=True)
+            shutil.copy(os.path.join(ROOT, f), os.path.join(src, f))
+        total, chosen = draw(src, int(args[0]) if args else 40, int(args[1]) if len(args) > 1 else 1)
+        print("%d mutation sites; taking %d" % (total, len(chosen)), flush=True)
+        known = {}
+        measure(src, os.path.join(WORK, "build"), chosen, known, "", keep=False)
+        report(["checkout"], chosen, [known])
+    else:
+        sys.exit(__doc__)
+    print("%.0f s" % (time.time() - start))
 
 
 if __name__ == "__main__":
