@@ -1,7 +1,7 @@
 #include "tests/support/hostile_images.h"
 
 #include <algorithm>
-#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -12,7 +12,7 @@ constexpr uint32_t kData = 18;  // WithData's file: the first block after the de
 std::string Dir(const std::string& id, uint32_t extent, uint32_t size = 2048) {
   return IsoRecord(id, extent, size, true);
 }
-std::string File(const std::string& id, uint32_t extent, uint32_t size = 2) {
+std::string File(const std::string& id, uint32_t extent = kData, uint32_t size = 2) {
   return IsoRecord(id, extent, size, false);
 }
 
@@ -36,32 +36,27 @@ IsoImage WithRawFolder(std::string bytes, uint32_t size = 2048) {
   return Hv1({Dir("RAW", raw, size)}, image);
 }
 
-// HV1 holding a chain of folders named `names`, each holding the next. The
-// last holds `files`, then a folder named `loop` (unless null) leading back
-// to HV1.
-IsoImage Chain(const Records& names, const char* loop = nullptr, Records files = {}) {
+// HV1 holding a chain of `depth` folders named D, each holding the next. The
+// last holds F.DAT and, with `loop`, a folder UP leading back to HV1.
+IsoImage Chain(size_t depth, bool loop) {
   IsoImage image = WithData();
   // Laid out from the last folder up, a sector each, HV1 after them.
-  uint32_t last = IsoNextBlock(image);
-  if (loop != nullptr) files.push_back(Dir(loop, last + names.size()));
-  for (size_t i = names.size(); i > 0; --i) files = {AddIsoDirectory(image, names[i - 1], files)};
-  return Hv1(files, image);
+  Records records = {File("F.DAT")};
+  if (loop) records.push_back(Dir("UP", IsoNextBlock(image) + depth));
+  for (size_t i = 0; i < depth; ++i) records = {AddIsoDirectory(image, "D", records)};
+  return Hv1(records, image);
 }
 
-// Identifiers that must never become a path component, each followed by the
-// name the log shows (one final dot dropped; control bytes as '?'; bytes above
-// ASCII widened, so as UTF-8), '|' between them. Devices are matched as
-// Windows does: trailing spaces and what follows a dot ignored, superscript
-// port numbers.
-std::vector<std::string> UnsafeNamesAndLines() {
-  std::string_view list =
-      "...|..|..|.|. .|. |A\\B|A\\B|A/B|A/B|C:|C:|X:Y|X:Y|TAB\tNAME|TAB?NAME|X\r\nsetup done|"
-      "X??setup done|NUL|NUL|con.txt|con.txt|COM1|COM1|Q?|Q?|||NUL .TXT|NUL .TXT|COM1 .DAT|"
-      "COM1 .DAT|AUX  |AUX  |COM\xb9|COM\xc2\xb9|lpt\xb3.x|lpt\xc2\xb3.x|CONOUT$|CONOUT$";
-  std::vector<std::string> parts(1);
-  for (char c : list) c == '|' ? parts.emplace_back() : parts.back() += c;
-  return parts;
-}
+// Identifiers that must never become a path component, each with the name
+// the log shows (one final dot dropped; control bytes as '?'; bytes above
+// ASCII widened, so as UTF-8). Devices are matched as Windows does: trailing
+// spaces and what follows a dot ignored, superscript port numbers.
+const std::pair<std::string, std::string> kUnsafeNames[] = {
+    {"...", ".."}, {"..", "."}, {". .", ". "}, {"A\\B", "A\\B"}, {"A/B", "A/B"}, {"C:", "C:"},
+    {"X:Y", "X:Y"}, {"TAB\tNAME", "TAB?NAME"}, {"X\r\nsetup done", "X??setup done"},
+    {"NUL", "NUL"}, {"con.txt", "con.txt"}, {"COM1", "COM1"}, {"Q?", "Q?"}, {"", ""},
+    {"NUL .TXT", "NUL .TXT"}, {"COM1 .DAT", "COM1 .DAT"}, {"AUX  ", "AUX  "},
+    {"COM\xb9", "COM\xc2\xb9"}, {"lpt\xb3.x", "lpt\xc2\xb3.x"}, {"CONOUT$", "CONOUT$"}};
 
 // A folder named "..." (which would be ".."), every unsafe name as a file,
 // and safe files: COMA.DAT being no port, two versions of one name and a
@@ -69,18 +64,16 @@ std::vector<std::string> UnsafeNamesAndLines() {
 // one copied, as the check finds it), a name above ASCII.
 IsoImage UnsafeNames() {
   IsoImage image = WithData();
-  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT", kData)})};
-  std::vector<std::string> names = UnsafeNamesAndLines();
-  for (size_t i = 0; i < names.size(); i += 2) records.push_back(File(names[i] + ";1", kData));
+  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")})};
+  for (const auto& [name, shown] : kUnsafeNames) records.push_back(File(name + ";1"));
   for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "CASE.DAT;2", "case.dat", "CAF\xc9.DAT"})
-    records.push_back(File(safe, kData));
+    records.push_back(File(safe));
   return Hv1(records, image);
 }
 
 std::string UnsafeNameLines() {
   std::string lines = "image: unsafe name ..\r\n";
-  std::vector<std::string> names = UnsafeNamesAndLines();
-  for (size_t i = 1; i < names.size(); i += 2) lines += "image: unsafe name " + names[i] + "\r\n";
+  for (const auto& [name, shown] : kUnsafeNames) lines += "image: unsafe name " + shown + "\r\n";
   for (const char* again : {"CASE.DAT", "case.dat"})
     lines += "image: %D\\" + std::string(again) + " named again, the first record kept\r\n";
   return lines;
@@ -109,33 +102,20 @@ IsoImage BadDescriptor(size_t at, char value) {
   return image;
 }
 
-IsoImage FolderReachedTwice() {
-  IsoImage image = WithData();
-  uint32_t shared = IsoNextBlock(image);
-  AddIsoDirectory(image, "ONE", {File("F.DAT", kData)});
-  return Hv1({Dir("ONE", shared), Dir("TWO", shared)}, image);
-}
-
 // A.DAT then zeros; then nothing at the second sector's start but a record
 // further in (never seen); then C.DAT.
 IsoImage ZeroAtASectorStart() {
-  std::string bytes = File("A.DAT", kData);
+  std::string bytes = File("A.DAT");
   bytes.resize(2048 + 100);
-  bytes += File("B.DAT", kData);
+  bytes += File("B.DAT");
   bytes.resize(2 * 2048);
-  return WithRawFolder(bytes + File("C.DAT", kData), 3 * 2048);
+  return WithRawFolder(bytes + File("C.DAT"), 3 * 2048);
 }
 
-IsoImage TruncatedInItsFolders() {
-  IsoImage image = Hv1({File("CUT.DAT", kData, 5000)}, WithData(std::string(5000, 't')));
-  image.bytes.resize(image.bytes.size() - 4000);
-  return image;
-}
-
-std::string TooDeep() {
-  std::string line = "image: too deep at %D";
-  for (int i = 0; i < 65; ++i) line += "\\D";
-  return line + "\r\n";
+std::string Repeated(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0) all += text;
+  return all;
 }
 
 }  // namespace
@@ -153,60 +133,61 @@ const std::vector<HostileImage> kHostileImages = {
     {"NoGameFolderButAFileNamedSo",
      [] {
        IsoImage image = WithData();
-       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("HV1;1", kData)}));
+       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("HV1;1")}));
        return image;
      },
      false, kRefused},
-    {"TruncatedInItsFolders", TruncatedInItsFolders, false, kRefused},
+    {"TruncatedInItsFolders",
+     [] {
+       IsoImage image = Hv1({File("CUT.DAT", kData, 5000)}, WithData(std::string(5000, 't')));
+       image.bytes.resize(image.bytes.size() - 4000);
+       return image;
+     },
+     false, kRefused},
     // A tree that cannot be copied whole is refused before anything is
     // written: a loop onto an ancestor (here HV1 itself); shared folders,
-    // which would multiply the work at every level.
-    {"LoopToTheTop",
+    // which would multiply the work at every level; a tree too deep.
+    {"LoopToTheTop", [] { return Chain(3, true); }, false, kRefused,
+     "image: directory loop at %D\\D\\D\\D\\UP\r\n"},
+    {"FolderReachedTwice",
      [] {
-       return Chain({"A", "B", "C"}, "UP", {File("F.DAT", kData)});
+       IsoImage image = WithData();
+       uint32_t shared = IsoNextBlock(image);
+       AddIsoDirectory(image, "ONE", {File("F.DAT")});
+       return Hv1({Dir("ONE", shared), Dir("TWO", shared)}, image);
      },
-     false, kRefused, "image: directory loop at %D\\A\\B\\C\\UP\r\n"},
-    {"FolderReachedTwice", FolderReachedTwice, false, kRefused,
-     "image: directory loop at %D\\TWO\r\n"},
-    {"NestedPastTheBound", [] { return Chain(Records(70, "D")); }, false, kRefused, TooDeep()},
+     false, kRefused, "image: directory loop at %D\\TWO\r\n"},
+    {"NestedPastTheBound", [] { return Chain(70, false); }, false, kRefused,
+     "image: too deep at %D" + Repeated("\\D", 65) + "\r\n"},
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
     {"OverlappingFolders", OverlappingFolders, false, kRefused,
      "image: too much folder data at %D\\D\\D\\D\\D\r\n"},
     // An identifier running past its record (30 bytes long in a 46-byte
     // record) ends its folder's walk.
     {"IdentifierPastItsRecord",
-     [] {
-       return Hv1({File("FIRST.DAT", kData), File("LONGNAME.DAT", kData).replace(32, 1, 1, 30),
-                   File("AFTER.DAT", kData)});
-     },
+     [] { return Hv1({File("FIRST.DAT"), File("LONGNAME.DAT").replace(32, 1, 1, 30), File("B")}); },
      true, 1},
-    // Files whose data lies past the image's end, as in an image cut short.
-    {"FileExtentPastTheEnd", [] { return Hv1({File("FAR.DAT", 900000, 10)}); }, false, kRefused,
-     "image: the data of %D\\FAR.DAT lies past the image's end\r\n"},
-    {"FileSizePastTheEnd",
-     [] {
-       return Hv1({File("LONG.DAT", kData, 3u << 20), File("NEXT.DAT", kData)});
-     },
-     false, kRefused, "image: the data of %D\\LONG.DAT lies past the image's end\r\n"},
-    // Folders that cannot be read whole.
-    {"FolderExtentPastTheEnd", [] { return Hv1({Dir("GONE", 900000)}); }, false, kRefused,
-     "image: can't read the folder for %D\\GONE\r\n"},
+    // A file whose data runs past the image's end, as in an image cut short.
+    {"FileSizePastTheEnd", [] { return Hv1({File("LONG.DAT", kData, 3u << 20)}); }, false,
+     kRefused, "image: the data of %D\\LONG.DAT lies past the image's end\r\n"},
+    // Folders that cannot be read whole: past the image's end (at the last
+    // extent there is), of size 0, of more than 16 MiB.
     {"FolderAtTheLastExtent", [] { return Hv1({Dir("LAST", 0xFFFFFFFF)}); }, false, kRefused,
      "image: can't read the folder for %D\\LAST\r\n"},
     {"FolderOfSizeZero", [] { return Hv1({Dir("NOTHING", kData, 0)}); }, false, kRefused,
      "image: can't read the folder for %D\\NOTHING\r\n"},
-    {"FolderOf16MiBIsRead", [] { return WithRawFolder(File("IN", kData), 0x1000000); }, true, 1},
-    {"FolderOf16MiBPlusOneIsRefused", [] { return WithRawFolder(File("IN", kData), 0x1000001); },
+    {"FolderOf16MiBIsRead", [] { return WithRawFolder(File("IN"), 0x1000000); }, true, 1},
+    {"FolderOf16MiBPlusOneIsRefused", [] { return WithRawFolder(File("IN"), 0x1000001); },
      false, kRefused, "image: can't read the folder for %D\\RAW\r\n"},
     // A record of length 33, or running past its folder, ends the folder's
     // walk; a zero byte at a sector's start skips the rest of that sector.
     {"RecordOfLength33EndsTheFolder",
      [] {
-       return WithRawFolder(File("A.DAT", kData) + std::string(1, 33) +
-                            File("", kData).substr(1, 32) + File("B.DAT", kData));
+       return WithRawFolder(File("A.DAT") + std::string(1, 33) + File("").substr(1, 32) +
+                            File("B.DAT"));
      },
      true, 1},
     {"RecordRunningPastTheFolderEndsIt",  // two records of 38 bytes in a folder of 75
-     [] { return WithRawFolder(File("A.DAT", kData) + File("B.DAT", kData), 75); }, true, 1},
+     [] { return WithRawFolder(File("A.DAT") + File("B.DAT"), 75); }, true, 1},
     {"ZeroAtASectorStartSkipsTheSector", ZeroAtASectorStart, true, 2},
 };
