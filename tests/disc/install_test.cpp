@@ -33,9 +33,6 @@ std::string Placed(std::string log, const fs::path& image, const fs::path& wrong
 // done, the whole tree byte for byte beside the saved game; nothing left open
 // and, quiet, no status window.
 TEST(InstallTest, WholeInstalls) {
-  // The second row one byte off: the third is not looked up.
-  const std::vector<ManifestEntry> off = {
-      {u"HV1.EXE", 4321}, {u"GAMEDAT\\F05.DAT", 4986}, {u"GAMEDAT\\F06.DAT", 1}};
   struct Row {
     int reads;
     std::string log;
@@ -43,9 +40,10 @@ TEST(InstallTest, WholeInstalls) {
     bool deep = false;  // a data directory of 257 characters
   } table[] = {
       {202, "installed 178 files from %I into %D: done\r\n"},
+      // The second row one byte off: the third is not looked up.
       {5,
        "image: GAMEDAT\\F05.DAT missing or another size\r\n%I: not the Morvath Saga's disc 1\r\n",
-       off},
+       {{u"HV1.EXE", 4321}, {u"GAMEDAT\\F05.DAT", 4986}, {u"GAMEDAT\\F06.DAT", 1}}},
       // A target path needing more than 259 characters is not written at a
       // cut path (which would name another file) but reported.
       {3, "can't write %D\\D\r\ninstalled 0 files from %I into %D: FAILED\r\n", {}, true},

@@ -19,18 +19,16 @@ int Collect(const char* name, const DiscEntry& entry, void* context) {
 }
 
 // One directory (the root) holding records named as no mastering program
-// would, opened as the code opens images.
+// would, opened as the code opens images. (The version cut, the one final
+// dot dropped and the empty name show in the hostile images' log lines.)
 TEST(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
   TempDir dir;
   IsoImage iso = NewIsoImage();
-  SetIsoRoot(iso,
-             AddIsoDirectory(
-                 iso, "",
-                 {IsoRecord("README.TXT;1", 20, 1, false), IsoRecord("DATA.;1", 18, 2048, false),
-                  IsoRecord("DIR", 20, 3, true), IsoRecord("FILE..;1", 20, 4, false),
-                  IsoRecord(";1", 20, 5, false), IsoRecord("A", 20, 6, false),
-                  IsoRecord("data", 20, 7, false), IsoRecord(std::string(63, 'L'), 20, 8, false),
-                  IsoRecord(std::string(64, 'S'), 20, 9, false)}));
+  SetIsoRoot(iso, AddIsoDirectory(iso, "",
+                                  {IsoRecord("DATA.;1", 18, 2048, false),
+                                   IsoRecord("DIR", 20, 3, true), IsoRecord("data", 20, 7, false),
+                                   IsoRecord(std::string(63, 'L'), 20, 8, false),
+                                   IsoRecord(std::string(64, 'S'), 20, 9, false)}));
   WriteFileBytes(dir.path / "r.iso", iso.bytes);
   HANDLE image = CreateFileW(Wide(dir.path / "r.iso").c_str(), GENERIC_READ, FILE_SHARE_READ,
                              nullptr, OPEN_EXISTING, 0, nullptr);
@@ -38,13 +36,13 @@ TEST(ReaderTest, NamesLoseTheirVersionAndOneFinalDotAndLookupsIgnoreCase) {
   ASSERT_TRUE(ReadDiscRoot(image, &root));
   std::vector<std::string> names;
   EXPECT_TRUE(WalkDiscDirectory(image, root, Collect, &names));
-  EXPECT_EQ(names, (std::vector<std::string>{"README.TXT@1", "DATA@2048", "DIR/@3", "FILE.@4", "@5",
-                                             "A@6", "data@7", std::string(63, 'L') + "@8"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"DATA@2048", "DIR/@3", "data@7",
+                                             std::string(63, 'L') + "@8"}));
   // The first match, whatever its case; the name on the disc has lost its
   // dot; nothing below a file (DATA's extent is the root's); an empty
   // component ends the path.
   const std::pair<const char16_t*, const char*> lookups[] = {
-      {u"data", "2048"}, {u"Data.", ""}, {u"DATA\\A", ""}, {u"dir\\", "3/"}, {u"NONE", ""}};
+      {u"data", "2048"}, {u"Data.", ""}, {u"DATA\\DIR", ""}, {u"dir\\", "3/"}, {u"NONE", ""}};
   for (auto [path, found] : lookups) {
     DiscEntry out{};
     bool resolved = ResolveDiscPath(image, root, path, &out);

@@ -84,14 +84,10 @@ std::string UnsafeNameLines() {
 // same bytes while it descends (1 GiB by the depth bound).
 IsoImage OverlappingFolders() {
   IsoImage image = NewIsoImage();
-  const uint32_t sectors = 8192 + 70, first = IsoNextBlock(image);
-  std::string folders;
-  for (uint32_t k = 0; k + 1 < sectors; ++k) {
-    folders.resize(k * 2048, '\0');
-    folders += Dir("D", first + k + 1, 0x1000000);
-  }
-  folders.resize(sectors * 2048, '\0');
-  AddIsoFile(image, folders);
+  const uint32_t first = IsoNextBlock(image);
+  // A sector each, each naming the next; the last one empty.
+  for (uint32_t k = 1; k < 8192 + 70; ++k) AddIsoFile(image, Dir("D", first + k, 0x1000000));
+  AddIsoFile(image, "");
   return Hv1({Dir("D", first, 0x1000000)}, image);
 }
 
@@ -110,12 +106,6 @@ IsoImage ZeroAtASectorStart() {
   bytes += File("B.DAT");
   bytes.resize(2 * 2048);
   return WithRawFolder(bytes + File("C.DAT"), 3 * 2048);
-}
-
-std::string Repeated(const std::string& text, int times) {
-  std::string all;
-  while (times-- > 0) all += text;
-  return all;
 }
 
 }  // namespace
@@ -157,8 +147,11 @@ const std::vector<HostileImage> kHostileImages = {
        return Hv1({Dir("ONE", shared), Dir("TWO", shared)}, image);
      },
      false, kRefused, "image: directory loop at %D\\TWO\r\n"},
-    {"NestedPastTheBound", [] { return Chain(70, false); }, false, kRefused,
-     "image: too deep at %D" + Repeated("\\D", 65) + "\r\n"},
+    {"NestedPastTheBound", [] { return Chain(70, false); }, false, kRefused, [] {
+       std::string line = "image: too deep at %D";
+       for (int i = 0; i < 65; ++i) line += "\\D";
+       return line + "\r\n";
+     }()},
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
     {"OverlappingFolders", OverlappingFolders, false, kRefused,
      "image: too much folder data at %D\\D\\D\\D\\D\r\n"},

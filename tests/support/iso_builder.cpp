@@ -11,21 +11,6 @@ void PutBoth32(std::string& s, size_t at, uint32_t v) {
   }
 }
 
-// Self and parent records (the reader never follows the parent's extent),
-// then `records`, none crossing a sector, zero-padded to whole sectors.
-std::string DirectoryBytes(uint32_t extent, uint32_t size,
-                           const std::vector<std::string>& records) {
-  std::string data = IsoRecord(std::string(1, '\0'), extent, size, true) +
-                     IsoRecord(std::string(1, '\1'), extent, size, true);
-  for (const std::string& r : records) {
-    if (data.size() % kSector + r.size() > kSector)
-      data.resize((data.size() / kSector + 1) * kSector);
-    data += r;
-  }
-  data.resize((data.size() + kSector - 1) / kSector * kSector, '\0');
-  return data;
-}
-
 }  // namespace
 
 IsoImage NewIsoImage() {
@@ -62,9 +47,21 @@ uint32_t AddIsoFile(IsoImage& image, const std::string& data) {
 
 std::string AddIsoDirectory(IsoImage& image, const std::string& id,
                             const std::vector<std::string>& records) {
+  // Self and parent records (the reader never follows the parent's extent)
+  // first, their size set once the whole is laid out.
   uint32_t extent = IsoNextBlock(image);
-  uint32_t size = static_cast<uint32_t>(DirectoryBytes(extent, 0, records).size());
-  image.bytes += DirectoryBytes(extent, size, records);
+  std::string data = IsoRecord(std::string(1, '\0'), extent, 0, true) +
+                     IsoRecord(std::string(1, '\1'), extent, 0, true);
+  for (const std::string& r : records) {
+    if (data.size() % kSector + r.size() > kSector)
+      data.resize((data.size() / kSector + 1) * kSector);
+    data += r;
+  }
+  data.resize((data.size() + kSector - 1) / kSector * kSector, '\0');
+  const uint32_t size = static_cast<uint32_t>(data.size());
+  PutBoth32(data, 10, size);
+  PutBoth32(data, 34 + 10, size);  // the self record is 34 bytes long
+  image.bytes += data;
   return IsoRecord(id, extent, size, true);
 }
 
