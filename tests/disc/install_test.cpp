@@ -75,7 +75,7 @@ TEST(InstallTest, WholeInstalls) {
 }
 
 // Twenty files at the top of GAMEDAT count as installed; folders and what
-// they hold do not.
+// they hold do not, nor a folder that cannot be listed.
 TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   InstallFolder folder;
   fs::path gamedat = folder.data / "GAMEDAT";
@@ -85,6 +85,10 @@ TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
   EXPECT_FALSE(IsDataInstalled());
   WriteFileBytes(gamedat / "F19", "");
   EXPECT_TRUE(IsDataInstalled());
+  ScopedFake fake;  // a folder that cannot be listed is not installed
+  fake->fail_op = Op::FindFirstFileW;
+  fake->fail_op_nth = 1;
+  EXPECT_FALSE(IsDataInstalled());
 }
 
 // The picker through each way an install can end, over six starts. A disk
