@@ -109,6 +109,15 @@ answer() {
   fail "window $1 did not take $2"
 }
 
+# Answers the next box (a window named as the game, other than those answered
+# already: one may linger a moment) with the key $1; $2 says which box.
+seen=()
+box() {
+  within 60 new_window '^Halvorn Glint$' "${seen[@]}" || fail "no box: expected $2"
+  seen+=("$w")
+  answer "$w" "$1"
+}
+
 # Gives the open-file dialog, once it shows, the file $1.
 pick() {
   within 30 new_window "$dialog_name" || fail "no open-file dialog"
