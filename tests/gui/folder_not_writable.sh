@@ -18,7 +18,8 @@ expect_exit 1 30
 # The three boxes in order, and no other.
 data=$(winpath "$root/data/HV1" | sed 's/\\/\\\\\\\\/g')
 want="can't write its log file .*setup\.log \(access is denied\).*Choose the image file.*"
-want+="can't write the game data into its folder \(access is denied\):\\\\n\\\\n$data\\\\n\\\\nMove the whole"
+want+="can't write the game data into its folder \(access is denied\):"
+want+="\\\\n\\\\n$data\\\\n\\\\nMove the whole"
 boxes=$(grep -a 'MSGBOX_OnInit' "$work/trace")
 [ "$(wc -l <<<"$boxes")" = 3 ] && tr '\n' ' ' <<<"$boxes" | grep -E -q "$want" ||
   fail "the boxes said: $boxes"

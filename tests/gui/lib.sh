@@ -12,6 +12,7 @@ pids=()
 # Ends the scenario, keeping a screenshot of how the screen looked.
 fail() {
   echo "FAIL [$scenario]: $*" >&2
+  [ ! -s "$work/rc" ] || echo "(the program had ended: exit $(cat "$work/rc"))" >&2
   mkdir -p "$HV_BUILD/screenshots"
   xwd -root -silent | convert xwd:- "$HV_BUILD/screenshots/$scenario.png"
   exit 1
