@@ -12,6 +12,7 @@ pids=()
 # Ends the scenario, keeping a screenshot of how the screen looked.
 fail() {
   echo "FAIL [$scenario]: $*" >&2
+  [ ! -s "$work/rc" ] || echo "(the program had ended: exit $(cat "$work/rc"))" >&2
   mkdir -p "$HV_BUILD/screenshots"
   xwd -root -silent | convert xwd:- "$HV_BUILD/screenshots/$scenario.png"
   exit 1
@@ -107,6 +108,15 @@ answer() {
     within 5 gone "$1" && return
   done
   fail "window $1 did not take $2"
+}
+
+# Answers the next box (a window named as the game, other than those answered
+# already: one may linger a moment) with the key $1; $2 says which box.
+seen=()
+box() {
+  within 60 new_window '^Halvorn Glint$' "${seen[@]}" || fail "no box: expected $2"
+  seen+=("$w")
+  answer "$w" "$1"
 }
 
 # Gives the open-file dialog, once it shows, the file $1.

@@ -5,14 +5,10 @@
 cd "${1:?source folder}" || exit 2
 services='launcher/(format|paths|setup_log|status_window|system_error)\.h'
 status=0
-check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX
-  local file line
-  for file in $(find launcher disc ships platform tools -name "*.[ch]*" | grep -E "$1"); do
-    while IFS= read -r line; do
-      echo "$file includes $line: not a layer below it"
-      status=1
-    done < <(sed -n 's/^#include "\(.*\)"/\1/p' "$file" | grep -Ev "^($2)$")
-  done
+check() {  # FILES_REGEX ALLOWED_INCLUDES_REGEX: each other include is named
+  find launcher disc ships platform tools -name "*.[ch]*" | grep -E "$1" |
+    xargs -r grep -H '^#include "' | grep -Ev ":#include \"($2)\"" |
+    sed 's/:#include "\(.*\)".*/ includes \1: not a layer below it/' | grep . && status=1
 }
 check '^platform/' 'platform/.*'
 check "^$services|^launcher/(format|paths|setup_log|status_window|system_error)\.cpp" "platform/.*|$services"

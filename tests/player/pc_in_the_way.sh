@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux launcher on a PC that gets in the way, for real: a release folder
 # the player can't write, a disk too small, the launcher killed part-way
-# through a copy, two launchers started together. Each start must tell the
+# through a copy, two launchers at once. Each start must tell the
 # truth, and a half install must never be taken for an installed one.
 # Usage: pc_in_the_way.sh BUILD_DIR
 set -u
@@ -57,12 +57,6 @@ start "$r" "\no\n$image\n"
   fail "no box about the folder: $out"
 [ "$(shown "$explain")" = 1 ] && [ "$(shown "isn't Halvorn")" = 0 ] ||
   fail "asked again, or blamed the image: $out"
-# Unattended, with a log it can write: the log says why.
-[ "$(id -u)" = 0 ] && install -m 644 -o 65534 /dev/null "$r/setup.log" ||
-  { chmod u+w "$r"; touch "$r/setup.log"; chmod a-w "$r"; }
-start "$r" "" --setup-from "$image"
-[ "$rc" = 1 ] && grep -q "^setup: can't write in .*: access is denied" "$r/setup.log" ||
-  fail "unwritable folder, unattended: exit $rc, log: $(cat "$r/setup.log")"
 chmod -R u+w "$work/locked"
 as_player=
 
@@ -73,10 +67,9 @@ if mkdir -p "$work/small" && mount -t tmpfs -o size=60m tmpfs "$work/small" 2>/d
   release "$r"
   start "$r" "o\n$image\n"
   [ "$rc" = 1 ] && [ "$(shown "is too full for the game data: it needs")" = 1 ] &&
-    [ "$(shown "$explain")" = 1 ] || fail "small disk: exit $rc: $out"
+    [ "$(shown "MB are free, 151 MB are needed).")" = 1 ] && [ "$(shown "$explain")" = 1 ] ||
+    fail "small disk: exit $rc: $out"
   [ -z "$(find "$r/data" -type f)" ] || fail "small disk: files were copied"
-  grep -q "^setup: not enough space for .*: [0-9]* MB free, 151 MB needed" "$r/setup.log" ||
-    fail "small disk: log: $(cat "$r/setup.log")"
   umount "$mounted" && mounted=
 else
   echo "SKIP: a small disk (mounting a tmpfs is not allowed here)"
@@ -85,8 +78,8 @@ fi
 # Killed part-way: run in slices of a few milliseconds, stopped in between
 # (so that a busy machine cannot let the copy run past the point), killed
 # once it has written N files; the next start counts the data as installed
-# only when it is whole, and otherwise runs setup by itself, which installs
-# it whole.
+# only when it is whole, and otherwise runs setup by itself. While it is
+# stopped, it holds the folder as a start waiting at a question does.
 r="$work/killed/Halvorn Glint"
 release "$r"
 for n in 5 40 110 123; do
@@ -101,37 +94,15 @@ for n in 5 40 110 123; do
     kill -STOP "$pid"
   done
   [ -e "$r/data/HV1/setup-not-finished" ] || fail "killed after $n files: the copy had ended"
+  # Two starts at once: a second one meanwhile says so, and asks nothing.
+  start "$r" "o\n$image\n"
+  [ "$rc" = 1 ] && [ "$(shown "Halvorn Glint is already running")" = 1 ] &&
+    [ "$(shown "$explain")" = 0 ] || fail "a second start after $n files: exit $rc: $out"
   kill -KILL "$pid"
   wait "$pid" 2>/dev/null
-  start "$r" ""
-  if [ "$rc" = 0 ]; then
-    whole "$r" || fail "killed after $n files: a half install counted as installed"
-  else
-    [ "$(shown "$explain")" = 1 ] || fail "killed after $n files: setup did not run: $out"
-  fi
+  # Taken for installed, it must be whole; otherwise setup asks and installs.
   start "$r" "o\n$image\n"
-  [ "$rc" = 0 ] && whole "$r" || fail "killed after $n files: not installed whole after: $out"
+  [ "$rc" = 0 ] && whole "$r" || fail "killed after $n files: not whole after the next start: $out"
 done
 
-# Two starts at once: one installs, the other says so and does nothing.
-r="$work/twice/Halvorn Glint"
-release "$r"
-"$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null & a=$!
-"$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null & b=$!
-wait "$a"; ra=$?
-wait "$b"; rb=$?
-[ "$((ra + rb))" = 1 ] && whole "$r" && [ "$(grep -c '^installed ' "$r/setup.log")" = 1 ] ||
-  fail "two unattended starts: exits $ra $rb, log: $(cat "$r/setup.log")"
-# The first waiting at its first question, a second double-click.
-rm -rf "$r/data" "$r/setup.log"
-mkfifo "$work/answers"
-"$r/play-halvorn-glint" --no-play <"$work/answers" 2>"$work/first.txt" & a=$!
-exec 7>"$work/answers"
-until grep -q -F "$explain" "$work/first.txt"; do sleep 0.05; done
-start "$r" "o\n$image\n"
-[ "$rc" = 1 ] && [ "$(shown "Halvorn Glint is already running")" = 1 ] &&
-  [ "$(shown "$explain")" = 0 ] || fail "a second start: exit $rc: $out"
-printf 'o\n%s\n' "$image" >&7
-exec 7>&-
-wait "$a" && whole "$r" || fail "the first start did not install: $(cat "$work/first.txt")"
 echo "pc_in_the_way: passed"

@@ -12,10 +12,9 @@ exe=${1:?usage: check_resources.sh PROGRAM.exe VERSION}
 version=${2:?usage: check_resources.sh PROGRAM.exe VERSION}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
 fail() {
   echo "check_resources: FAIL: $*" >&2
-  failures=$((failures + 1))
+  exit 1
 }
 
 # The icon group as the shell reads it: one 32-bit entry per size.
@@ -29,32 +28,23 @@ wrestool -x --raw --type=24 --name=1 "$exe" > "$work/manifest.xml"
 wrestool -x --raw --type=16 --name=1 "$exe" > "$work/version.bin"
 python3 - "$work/manifest.xml" "$work/version.bin" "$version" <<'PY' || fail "the manifest or version resource (above)"
 import re, struct, sys, xml.dom.minidom
-bad = []
-try:
-    doc = xml.dom.minidom.parse(sys.argv[1])
-    attrs = lambda tag, *names: [tuple(e.getAttribute(n) for n in names)
-                                 for e in doc.getElementsByTagName(tag)]
-    if attrs("requestedExecutionLevel", "level") != [("asInvoker",)]:
-        bad.append("manifest: not asInvoker")
-    if ("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df") not in attrs(
-            "assemblyIdentity", "name", "version", "publicKeyToken"):
-        bad.append("manifest: no Common Controls 6 dependency")
-except Exception as e:
-    bad.append("manifest: %s" % e)
+doc = xml.dom.minidom.parse(sys.argv[1])
+attrs = lambda tag, *names: [tuple(e.getAttribute(n) for n in names)
+                             for e in doc.getElementsByTagName(tag)]
+assert attrs("requestedExecutionLevel", "level") == [("asInvoker",)], "manifest: not asInvoker"
+assert ("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df") in attrs(
+    "assemblyIdentity", "name", "version", "publicKeyToken"), "manifest: no Common Controls 6"
 # The fixed part (after its signature 0xFEEF04BD) holds the file and product
 # versions as two pairs of 16-bit halves; the strings are UTF-16, each key
 # padded with zeros before its value.
 data, want = open(sys.argv[2], "rb").read(), sys.argv[3]
 v = [int(p) for p in (want.split(".") + ["0"] * 4)[:4]]
-pair = ((v[0] << 16) | v[1], (v[2] << 16) | v[3])
 at = data.find(struct.pack("<I", 0xFEEF04BD))
-if at < 0 or struct.unpack_from("<4I", data, at + 8) != pair * 2:
-    bad.append("version: the fixed file and product versions are not " + want)
+assert at >= 0 and struct.unpack_from("<4I", data, at + 8) == ((v[0] << 16) | v[1],
+    (v[2] << 16) | v[3]) * 2, "version: the fixed file and product versions are not " + want
 text = data.decode("utf-16-le", "replace")
 for key, value in (("ProductName", "Halvorn Glint"), ("ProductVersion", want), ("FileVersion", want)):
-    if not re.search(key + "\0+" + re.escape(value) + "\0", text):
-        bad.append("version: %s is not %s" % (key, value))
-sys.exit("\n".join(bad) or None)
+    assert re.search(key + "\0+" + re.escape(value) + "\0", text), "version: %s is not " % key + value
 PY
 
 "${HV_OBJDUMP:-x86_64-w64-mingw32-objdump}" -p "$exe" > "$work/pe" || fail "objdump cannot read $exe"
@@ -64,6 +54,4 @@ system='^(kernel32|user32|gdi32|shell32|comdlg32|comctl32|advapi32|ole32|oleaut3
 if ! grep -qx 'kernel32.dll' <<<"$dlls" || grep -Evq "$system" <<<"$dlls"; then
   fail "imports '$(echo $dlls)': only the system's DLLs (a static runtime)"
 fi
-
-[ "$failures" = 0 ] || exit 1
 echo "check_resources: all checks passed for $exe"
