@@ -244,9 +244,6 @@ const Row kRows[] = {
      u"info |", u"Halvorn Glint is already running"},
     {"a second unattended start while one runs", "game locked", {u"--setup-from", u"x.iso"}, {},
      "", 1, "setup: Halvorn Glint is already running in this folder; this start ends\r\n", u"|"},
-    // A log that can't be written is said before the first question.
-    {"a log that can't be opened", "data game", {u"--setup"}, {}, "", 1, "", u"warn info |",
-     u"can't write its log file", Op::CreateFileW},
     {"an interpreter that does not start fails one try", "data game python script",
      {u"--ships-yes", u"--no-play"}, {}, kBuild, 0,
      "ships: failed: couldn't start bin\\python\\python.exe\r\nships: DONE\r\nships: installed\r\n",
