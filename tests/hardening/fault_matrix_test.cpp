@@ -46,24 +46,25 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixSlice> {
 
   void SetUp() override {
     IsoImage iso = NewIsoImage();
+    // A file both in the source tree and in the image; gives its record.
+    auto file = [&](const std::string& path, const std::string& bytes) {
+      WriteFileBytes(source / path, bytes);
+      std::string name = fs::path(path).filename().string();
+      return IsoRecord(name + ";1", AddIsoFile(iso, bytes), bytes.size(), false);
+    };
     std::vector<std::string> gamedat;
     names.reserve(21);  // the manifest points into them
     for (int i = 0; i < 21; ++i) {
       std::string name = "F" + std::to_string(i) + ".DAT";
-      uint32_t size = i * 1500 + 3;
-      std::string bytes(size, static_cast<char>('a' + i));
-      WriteFileBytes(source / "GAMEDAT" / name, bytes);
-      gamedat.push_back(IsoRecord(name + ";1", AddIsoFile(iso, bytes), size, false));
+      std::string bytes(i * 1500 + 3, static_cast<char>('a' + i));
+      gamedat.push_back(file("GAMEDAT/" + name, bytes));
       names.push_back(u"GAMEDAT\\" + Wide(name));
-      manifest.push_back({names.back().c_str(), size});
+      manifest.push_back({names.back().c_str(), static_cast<uint32_t>(bytes.size())});
     }
-    WriteFileBytes(source / "GAMEDAT" / "SUB" / "IN.DAT", "inner file");
-    WriteFileBytes(source / "HV1.EXE", "MZ program");
+    gamedat.push_back(AddIsoDirectory(iso, "SUB", {file("GAMEDAT/SUB/IN.DAT", "inner file")}));
     manifest.push_back({u"HV1.EXE", 10});
-    std::string in = IsoRecord("IN.DAT;1", AddIsoFile(iso, "inner file"), 10, false);
-    gamedat.push_back(AddIsoDirectory(iso, "SUB", {in}));
     PutIsoRootWithFolder(iso, {AddIsoDirectory(iso, "GAMEDAT", gamedat),
-                               IsoRecord("HV1.EXE;1", AddIsoFile(iso, "MZ program"), 10, false)});
+                               file("HV1.EXE", "MZ program")});
     WriteFileBytes(dir.path / "small.iso", iso.bytes);
 
     MakeReleaseFolder(root, {.data = false, .python = true});
@@ -140,8 +141,8 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixSlice> {
     ScopedFake next;
     WriteFileBytes(root / "models" / "type00.hvm", "model\n");
     SetInstallRoot(Wide(root).c_str());
+    // (Data it counts is left as it is: the last check below holds it.)
     const bool counted = IsDataInstalled();
-    if (counted) EXPECT_EQ(TreeDifferences(source, root / "data" / "HV1"), "") << context;
     EXPECT_EQ(Start(true), 0) << "next start after " << context;
     EXPECT_EQ(next->Boxes().size(), counted ? 0u : 1u) << "next start after " << context;
     EXPECT_EQ(TreeDifferences(source, root / "data" / "HV1"), "") << "next start after " << context;

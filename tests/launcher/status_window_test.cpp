@@ -9,16 +9,21 @@
 namespace {
 
 // 460 x 90 pixels at 96 DPI, scaled and centred on the primary screen: made
-// at the system's DPI, and moved when the window's own differs from it.
+// at the system's DPI, and moved when the window's own differs from it. A
+// DPI the system can't give (0) counts as 96 for the system, and as no
+// difference for the window.
 TEST(StatusWindowTest, ScaledToTheScreensDpiAndCentred) {
   struct Case {
     uint32_t system_dpi, window_dpi;
     std::vector<std::array<int32_t, 2>> sizes;  // as made, then as moved
-  } cases[] = {{192, 192, {{920, 180}}}, {96, 144, {{460, 90}, {690, 135}}}, {120, 120, {{575, 113}}}};
+  } cases[] = {{192, 0, {{920, 180}}}, {0, 96, {{460, 90}}}, {96, 144, {{460, 90}, {690, 135}}},
+               {120, 120, {{575, 113}}}};
   for (const Case& c : cases) {
     ScopedFake fake;
     fake->system_dpi = c.system_dpi;
     fake->window_dpi = c.window_dpi;
+    fake->fail_op = c.system_dpi == 0 ? Op::GetDpiForSystem : Op::GetDpiForWindow;
+    fake->fail_op_nth = c.system_dpi == 0 || c.window_dpi == 0 ? 1 : 0;
     HWND window = ShowStatusWindow(u"Installing");
     ASSERT_NE(window, nullptr);
     DestroyWindow(window);
