@@ -81,24 +81,21 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string damaged = iso;
   damaged[f05 * kUserDataSize + 100] ^= 0x40;
   // A cue sheet may name an audio track after the data in the same file, or
-  // in a file of its own. Times are "mm:ss:ff", 75 sectors a second.
-  auto msf = [](uint64_t f) {
-    return std::to_string(f / 4500) + ":" + std::to_string(f / 75 % 60) + ":" +
-           std::to_string(f % 75);
-  };
+  // in a file of its own. Times are "mm:ss:ff", 75 sectors a second (the
+  // image is under a minute).
+  auto msf = [](size_t f) { return "0:" + std::to_string(f / 75) + ":" + std::to_string(f % 75); };
   std::string audio_after =
-      "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
+      "\xEF\xBB\xBF" "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
       "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 00 " +
       msf(iso.size() / 2048) + "\r\n    INDEX 01 " + msf(iso.size() / 2048 + 150) + "\r\n";
   std::string audio_apart =
       "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n"
       "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n";
   // Cut short as a download that stopped: 97% of its sectors, then 1,000 bytes.
-  std::string mode2 = RawSectors(iso, kMode2Raw);
+  std::string mode1 = RawSectors(iso, kMode1Raw), mode2 = RawSectors(iso, kMode2Raw);
   std::string cut = mode2.substr(0, mode2.size() / 2352 * 97 / 100 * 2352 + 1000);
   // A valid ISO whose system area (free for any use) starts as a raw sector.
-  std::string synced = iso;
-  synced.replace(0, 16, RawSectors(iso, kMode1Raw).substr(0, 16));
+  std::string synced = mode1.substr(0, 16) + iso.substr(16);
   // Three folders on one 16 MiB extent: each row of the check reads two.
   IsoImage wide = NewIsoImage();
   uint32_t at = IsoNextBlock(wide);
@@ -110,28 +107,24 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     std::string bytes, said, out = "", verify_said = "";
     std::string data_file = "", data = "";  // beside it
   } cases[] = {
-      {"disc.img", RawSectors(iso, kMode2Raw), "(2352-byte MODE2 sectors", iso},
+      {"disc.img", mode2, "(2352-byte MODE2 sectors", iso},
       {"disc", RawSectors(iso, kMode1Sub), "@disc: a raw CD image (2448-byte MODE1 sectors", iso},
+      // A byte-order mark, CR LF, a quoted name; a name in the ANSI code page
+      // (not UTF-8) with 2352-byte sectors said for data read with subchannel.
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
-       "", "all tracks.bin", RawSectors(iso, kMode1Raw) + std::string(300 * 2352, '\x5A')},
+       "", "all tracks.bin", mode1 + std::string(300 * 2352, '\x5A')},
       {"disc.cue", audio_apart, "a .cue sheet for t1.bin (2352-byte MODE2 sectors)", iso, "",
        "t1.bin", RawSectors(iso, kMode2Raw, 2)},
-      // A byte-order mark; a name in the ANSI code page (not UTF-8); a sheet
-      // saying 2352-byte sectors for data read with subchannel (followed).
-      {"disc.cue", "\xEF\xBB\xBF" "FILE d.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
-       "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
       {"disc.cue", "FILE \"\xDC" "ber.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "a .cue sheet for \xC3\x9C" "ber.bin (2352-byte MODE1", iso, "", "\xC3\x9C" "ber.bin",
-       RawSectors(iso, kMode1Raw)},
-      {"disc.cue", "FILE s.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "the sheet says 2352-byte MODE1 sectors, but the data holds 2448-byte MODE1 sectors with "
-       "subchannel, which are followed", iso, "", "s.bin", RawSectors(iso, kMode1Sub)},
+       "a .cue sheet for \xC3\x9C" "ber.bin (2448-byte MODE1 sectors with subchannel; the sheet "
+       "says 2352-byte MODE1 sectors, but the data holds 2448-byte MODE1 sectors with subchannel, "
+       "which are followed)", iso, "", "\xC3\x9C" "ber.bin", RawSectors(iso, kMode1Sub)},
       // An ISO 9660 volume is looked for before raw sectors.
       {"sync.iso", synced, "", synced, "0 of 124 files present"},
       // Cut short: named, with what is missing, and not written; whole but
       // for a part of a sector after the volume: written.
       {"cut.bin", cut, "It is cut short: it ends 47 sectors (94 KB) before the end of the volume"},
-      {"tail.bin", RawSectors(iso, kMode1Raw) + std::string(1000, 'x'),
+      {"tail.bin", mode1 + std::string(1000, 'x'),
        "ending in 1000 bytes of a sector cut short, after its volume (left out)", iso},
       {"wide.iso", wide.bytes, "", wide.bytes, "too much folder data to check the rest"},
       // v2 DAOX, v1 DAOI, v1 ETNF
@@ -142,20 +135,17 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"4.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
       {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
       // .ecm of MODE1 and MODE2 sectors; one cut short fails to decode.
-      {"disc.bin.ecm", EcmImage(RawSectors(iso, kMode1Raw), kMode1Raw),
+      {"1.ecm", EcmImage(mode1, kMode1Raw),
        "an .ecm image (the error-code-modeler form) of 2352-byte MODE1 sectors", iso},
-      {"m2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
-      {"cut.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000),
-       "an .ecm image that cannot be decoded: it ends"},
+      {"2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
+      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000), ".ecm image that cannot be decoded"},
       // Forms only their own programs read are named, with what to do.
       {"x.isz", "IsZ!" + std::string(40000, '\0'), "UltraISO .isz image"},
       {"x.daa", std::string("DAA\0", 4) + std::string(40000, '\0'), "PowerISO .daa image"},
-      {"x.cdi", std::string(40000, '\1') + std::string("\x06\0\0\x80\0\x10\0\0", 8),
-       "DiscJuggler .cdi image"},
+      {"x.cdi", std::string(40000, 1) + std::string("\x06\0\0\x80\0\x10\0\0", 8), "DiscJuggler"},
       // Written all the same, the damaged sectors named with their files.
       {"d.bin", RawSectors(iso, kMode2Sub, 0, f05),
-       "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage. Clean the disc",
-       damaged},
+       "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage.", damaged},
       // What is not an image the launcher reads is named, with what to do.
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
       {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + std::string(40000, '\0'),
@@ -163,8 +153,8 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
       {"n.cue", "FILE missing.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
        "missing.bin, which cannot be opened"},
-      {"disc1.bin", RawSectors(std::string(20 * 2048, '\0'), kMode1Raw),  // but no volume
-       "a raw CD image (2352-byte MODE1 sectors"},
+      // Raw sectors, but no volume in them.
+      {"disc1.bin", RawSectors(std::string(20 * 2048, 0), kMode1Raw), "(2352-byte MODE1"},
       {"copied/", "", "", "", ": a folder, not a disc image."},
       {"nothing.iso", "", "", "", "@nothing.iso: no such file."},
   };
@@ -179,10 +169,9 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     std::string iso_beside = fs::path(c.file).replace_extension(".iso").string();
     std::string said[2] = {
         c.said, raw ? "convert \"@" + c.file + "\" \"@" + iso_beside + "\"\n" : c.verify_said};
-    for (std::string& s : said) {
+    for (std::string& s : said)
       for (size_t at; (at = s.find('@')) != std::string::npos;)
         s.replace(at, 1, Utf8(Wide(dir.path / "")));
-    }
     std::u16string in = Wide(dir.path / c.file), out = Wide(dir.path / "o.iso");
     int code = 0;
     std::string verified = Output([&](FILE* f) { code = VerifyDiscImage(in.c_str(), f); });
@@ -258,17 +247,16 @@ TEST(ConvertTest, NothingButTheOutputIsTouched) {
 }
 
 // Each way a rip from a drive (a file standing in for one) ends: the image
-// whole, a read failing once, a sector never read inside a file and outside
-// any, a drive not ready, a disc ending before its volume, the output's
-// write failing, an output that exists, another disc, a volume of no disc's
-// size, no such drive. Only a whole image is kept or said installable; the
-// folder holds nothing else afterwards and nothing is left open.
+// whole after a read failed once, sectors never read inside a file and
+// outside any, a drive not ready, a disc ending before its volume, the
+// output's write failing, an output that exists, another disc, a volume of no
+// disc's size, no such drive. Only a whole image is kept or said installable;
+// the folder holds nothing else afterwards and nothing is left open.
 TEST(RipTest, EachWayARipEnds) {
   const std::string disc = Disc1Iso();
   const uint32_t blocks = static_cast<uint32_t>(disc.size() / 2048);
-  std::string zeroed = disc, system_area = disc;  // CONFIG.DEF's sector, block 3 unreadable
-  zeroed.replace(18 * 2048, 2048, 2048, '\0');
-  system_area.replace(3 * 2048, 2048, 2048, '\0');
+  std::string zeroed = disc;  // CONFIG.DEF's sector and block 3 unreadable
+  zeroed.replace(18 * 2048, 2048, 2048, '\0').replace(3 * 2048, 2048, 2048, '\0');
   struct Case {
     std::string drive;  // the source's bytes; "" none
     std::map<int64_t, int> unreadable;
@@ -276,13 +264,12 @@ TEST(RipTest, EachWayARipEnds) {
     std::string said, out;
     bool exists = false;  // the output is there before
   } cases[] = {
-      {disc, {}, Op::kCount, "Halvorn Glint can install from", disc},
       {disc, {{5 * 2048, 1}}, Op::kCount, "Halvorn Glint can install from", disc},
-      {disc, {{18 * 2048, -1}}, Op::kCount,
-       "1 damaged sector (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
-       "CONFIG.DEF: 1 damaged sector\nThose files would hold zeros.",
+      {disc, {{18 * 2048, -1}, {3 * 2048, -1}}, Op::kCount,
+       "2 damaged sectors (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
+       "CONFIG.DEF: 1 damaged sector\n1 damaged sector in no file (folders, volume descriptors "
+       "or free space)\nThose files would hold zeros.",
        zeroed},
-      {disc, {{3 * 2048, -1}}, Op::kCount, "1 damaged sector in no file", system_area},
       {disc, {}, Op::CreateFileW, "has no disc in it (or its tray is open)."},
       {Sized(disc, blocks + 3), {}, Op::kCount,
        "The disc ends at sector " + std::to_string(blocks) + ", before the end of its volume (" +
@@ -350,13 +337,11 @@ TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
   WriteFileBytes(bin, RawSectors(iso, kMode1Raw));
   std::string said =
       Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 0); });
-  EXPECT_EQ(said, folder +
-                      "disc1.bin: a raw CD image (2352-byte MODE1 sectors, as in a .bin/.cue "
-                      "pair).\nWrote " +
-                      folder + "disc1.iso: " + std::to_string(iso.size() / 2048) +
-                      " sectors of 2048 bytes.\n124 of 124 files present with their sizes: the "
-                      "launcher accepts this image.\nHalvorn Glint can install from " +
-                      folder + "disc1.iso.\n");
+  EXPECT_EQ(said, folder + "disc1.bin: a raw CD image (2352-byte MODE1 sectors, as in a .bin/.cue "
+                  "pair).\nWrote " + folder + "disc1.iso: " + std::to_string(iso.size() / 2048) +
+                  " sectors of 2048 bytes.\n124 of 124 files present with their sizes: the "
+                  "launcher accepts this image.\nHalvorn Glint can install from " + folder +
+                  "disc1.iso.\n");
   // Every failing row is named, not only the first, and the count closes.
   WriteFileBytes(bin, RawSectors(Disc1Iso(true), kMode1Raw));
   said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 1); });
@@ -364,9 +349,8 @@ TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
       "size\tGAMEDAT\\FONT2.FNT\t11503 bytes on the disc, 11502 expected\nmissing\tGAMEDAT\\"
       "MISSN03.MIS\nfolder\tSTREAMS\\INTRO.STR\tis a folder on the disc, a file is expected\n"
       "121 of 124 files present with their sizes: the launcher refuses this image.\nHalvorn "
-      "Glint can't install from " +
-      folder + "disc1 (2).iso: it is not a whole copy of disc 1 (see above).\n"))
-      << said;
+      "Glint can't install from " + folder + "disc1 (2).iso: it is not a whole copy of disc 1 "
+      "(see above).\n")) << said;
 }
 
 // A and B name the same folder: B is not followed, and nothing is lost.
@@ -376,14 +360,12 @@ TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
   IsoImage image = NewIsoImage();
   uint32_t shared = IsoNextBlock(image);
   AddIsoDirectory(image, "", {IsoRecord("F", 18, 2, false)});
-  SetIsoRoot(image, AddIsoDirectory(image, "",
-                                    {IsoRecord("A", shared, 2048, true),
-                                     IsoRecord("B", shared, 2048, true),
-                                     IsoRecord("\x1B[2J\rC", 18, 2, false)}));
+  SetIsoRoot(image, AddIsoDirectory(image, "", {IsoRecord("A", shared, 2048, true),
+                                                IsoRecord("B", shared, 2048, true),
+                                                IsoRecord("\x1B[2J\rC", 18, 2, false)}));
   WriteFileBytes(dir.path / "shared.iso", image.bytes);
   int code = -1;
-  std::string refused;
-  std::string listed = Output([&](FILE* out) {
+  std::string refused, listed = Output([&](FILE* out) {
     refused = Output(
         [&](FILE* err) { code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err); });
   });
