@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,38 +31,38 @@ std::string Output(Run run) {
   return text;
 }
 
-// A count of sectors as a cue sheet writes it, "mm:ss:ff".
-std::string Msf(uint64_t frames) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u", unsigned(frames / 4500),
-                unsigned(frames / 75 % 60), unsigned(frames % 75));
-  return text;
+// `iso` with the volume size its descriptor declares set to `blocks`.
+std::string Sized(std::string iso, uint32_t blocks) {
+  for (int i = 0; i < 4; ++i) iso[16 * 2048 + 80 + i] = static_cast<char>(blocks >> (8 * i));
+  return iso;
 }
 
-// The game's rows as directory records alone: verify reads no file data, so
-// a few KB stand for a whole disc. When `near`, three rows are wrong, each its
-// own way: FONT2.FNT a byte longer, MISSN03.MIS missing, INTRO.STR a folder.
-std::string ManifestIso(bool near) {
+// Disc 1's rows as directory records alone, their data past the image's end
+// (verify reads none), but CONFIG.DEF, in a sector of its own (block 18), with
+// README.TXT after it: a rip reads 20 sectors, and an unreadable sector names
+// one file. When `near`, three rows are wrong, each its own way: FONT2.FNT a
+// byte longer, MISSN03.MIS missing, INTRO.STR a folder.
+std::string Disc1Iso(bool near = false) {
   IsoImage iso = NewIsoImage();
+  uint32_t config = AddIsoFile(iso, std::string(1291, 'c'));
+  uint32_t readme = AddIsoFile(iso, "read me");
   std::map<std::string, std::vector<std::string>> folders;  // "" is HV1
   for (const ManifestEntry& row : kDiscManifest) {
     std::string path = Utf8(row.path);
     size_t cut = path.rfind('\\');
     std::string name = path.substr(cut + 1);  // npos + 1: the whole path
     if (near && name == "MISSN03.MIS") continue;
-    folders[cut == std::string::npos ? "" : path.substr(0, cut)].push_back(IsoRecord(
-        name + ";1", 0, row.size + (near && name == "FONT2.FNT"), near && name == "INTRO.STR"));
+    folders[cut == std::string::npos ? "" : path.substr(0, cut)].push_back(
+        IsoRecord(name + ";1", name == "CONFIG.DEF" ? config : 1000000,
+                  row.size + (near && name == "FONT2.FNT"), near && name == "INTRO.STR"));
   }
+  folders[""].push_back(IsoRecord("README.TXT;1", readme, 7, false));
   std::vector<std::string> hv1 = folders[""];
   for (const auto& [name, records] : folders) {
     if (!name.empty()) hv1.push_back(AddIsoDirectory(iso, name, records));
   }
   PutIsoRootWithFolder(iso, hv1);
-  return iso.bytes;
-}
-
-TEST(ConvertTest, EdcIsTheDiscCrc) {
-  EXPECT_EQ(ComputeEdc(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x6EC2EDC4u);
+  return Sized(iso.bytes, IsoNextBlock(iso));
 }
 
 // Each input through verify, which fails, then through convert: both say
@@ -71,6 +71,9 @@ TEST(ConvertTest, EdcIsTheDiscCrc) {
 // `out` ("": nothing, or an empty file) and no temporary file, exiting 0
 // when it writes an undamaged image.
 TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
+  // The sectors' error-detection code is the disc's CRC (the images below
+  // are made with it, so only a known value tells).
+  EXPECT_EQ(ComputeEdc(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x6EC2EDC4u);
   std::string iso = ReadFileBytes(TestImage("level1.iso"));
   // F05.DAT (4985 bytes, three blocks; each file holds its path, repeated),
   // its last block damaged.
@@ -78,92 +81,80 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string damaged = iso;
   damaged[f05 * kUserDataSize + 100] ^= 0x40;
   // A cue sheet may name an audio track after the data in the same file, or
-  // in a file of its own.
+  // in a file of its own. Times are "mm:ss:ff", 75 sectors a second (the
+  // image is under a minute).
+  auto msf = [](size_t f) { return "0:" + std::to_string(f / 75) + ":" + std::to_string(f % 75); };
   std::string audio_after =
-      "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
+      "\xEF\xBB\xBF" "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
       "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 00 " +
-      Msf(iso.size() / 2048) + "\r\n    INDEX 01 " + Msf(iso.size() / 2048 + 150) + "\r\n";
+      msf(iso.size() / 2048) + "\r\n    INDEX 01 " + msf(iso.size() / 2048 + 150) + "\r\n";
   std::string audio_apart =
       "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n"
-      "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n"
-      "  INDEX 01 00:00:00\n";
+      "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n";
   // Cut short as a download that stopped: 97% of its sectors, then 1,000 bytes.
-  std::string mode2 = RawSectors(iso, kMode2Raw);
+  std::string mode1 = RawSectors(iso, kMode1Raw), mode2 = RawSectors(iso, kMode2Raw);
   std::string cut = mode2.substr(0, mode2.size() / 2352 * 97 / 100 * 2352 + 1000);
   // A valid ISO whose system area (free for any use) starts as a raw sector.
-  std::string synced = iso;
-  synced.replace(0, 16, RawSectors(iso, kMode1Raw).substr(0, 16));
+  std::string synced = mode1.substr(0, 16) + iso.substr(16);
   // Three folders on one 16 MiB extent: each row of the check reads two.
   IsoImage wide = NewIsoImage();
   uint32_t at = IsoNextBlock(wide);
-  AddIsoFile(wide, IsoRecord("GAMEDAT", at, 1 << 24, true) + IsoRecord("STREAMS", at, 1 << 24, true) +
-                       std::string((1 << 24) - 100, '\0'));
+  AddIsoFile(wide, IsoRecord("GAMEDAT", at, 1 << 24, true) +
+                       IsoRecord("STREAMS", at, 1 << 24, true) + std::string((1 << 24) - 100, 0));
   SetIsoRoot(wide, AddIsoDirectory(wide, "", {IsoRecord("HV1", at, 1 << 24, true)}));
   struct Case {
     std::string file;  // the input; "x/" a folder, absent when it has no bytes
     std::string bytes, said, out = "", verify_said = "";
     std::string data_file = "", data = "";  // beside it
   } cases[] = {
-      {"disc.iso", iso, "", iso, "0 of 124 files present"},
-      {"disc.img", RawSectors(iso, kMode2Raw), "(2352-byte MODE2 sectors", iso},
+      {"disc.img", mode2, "(2352-byte MODE2 sectors", iso},
       {"disc", RawSectors(iso, kMode1Sub), "@disc: a raw CD image (2448-byte MODE1 sectors", iso},
+      // A byte-order mark, CR LF, a quoted name; a name in the ANSI code page
+      // (not UTF-8) with 2352-byte sectors said for data read with subchannel.
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
-       "", "all tracks.bin", RawSectors(iso, kMode1Raw) + std::string(300 * 2352, '\x5A')},
+       "", "all tracks.bin", mode1 + std::string(300 * 2352, '\x5A')},
       {"disc.cue", audio_apart, "a .cue sheet for t1.bin (2352-byte MODE2 sectors)", iso, "",
        "t1.bin", RawSectors(iso, kMode2Raw, 2)},
-      {"disc.cue", "FILE \"d.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
-       "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
-      // A byte-order mark; a name in the ANSI code page (not UTF-8); a sheet
-      // saying 2352-byte sectors for data read with subchannel (followed).
-      {"disc.cue", "\xEF\xBB\xBF" "FILE d.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
-       "a .cue sheet for d.iso (2048-byte sectors)", iso, "", "d.iso", iso},
       {"disc.cue", "FILE \"\xDC" "ber.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "a .cue sheet for \xC3\x9C" "ber.bin (2352-byte MODE1", iso, "", "\xC3\x9C" "ber.bin",
-       RawSectors(iso, kMode1Raw)},
-      {"disc.cue", "FILE s.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "the sheet says 2352-byte MODE1 sectors, but the data holds 2448-byte MODE1 sectors with "
-       "subchannel, which are followed", iso, "", "s.bin", RawSectors(iso, kMode1Sub)},
+       "a .cue sheet for \xC3\x9C" "ber.bin (2448-byte MODE1 sectors with subchannel; the sheet "
+       "says 2352-byte MODE1 sectors, but the data holds 2448-byte MODE1 sectors with subchannel, "
+       "which are followed)", iso, "", "\xC3\x9C" "ber.bin", RawSectors(iso, kMode1Sub)},
       // An ISO 9660 volume is looked for before raw sectors.
       {"sync.iso", synced, "", synced, "0 of 124 files present"},
       // Cut short: named, with what is missing, and not written; whole but
       // for a part of a sector after the volume: written.
       {"cut.bin", cut, "It is cut short: it ends 47 sectors (94 KB) before the end of the volume"},
-      {"tail.bin", RawSectors(iso, kMode1Raw) + std::string(1000, 'x'),
+      {"tail.bin", mode1 + std::string(1000, 'x'),
        "ending in 1000 bytes of a sector cut short, after its volume (left out)", iso},
       {"wide.iso", wide.bytes, "", wide.bytes, "too much folder data to check the rest"},
-      // v2 DAOX, v1 DAOI, v2 ETN2, v1 ETNF
+      // v2 DAOX, v1 DAOI, v1 ETNF
       {"1.nrg", NrgImage(iso, kMode1Raw, 150, true, true), "track of 2352-byte MODE1", iso},
       {"2.nrg", NrgImage(iso, kPlainLayout, 3, false, true), "track of 2048-byte", iso},
-      {"3.nrg", NrgImage(iso, kMode2Raw, 1, true, false), "track of 2352-byte MODE2", iso},
-      {"4.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
+      {"3.nrg", NrgImage(iso, kPlainLayout, 2, false, false), "track of 2048-byte", iso},
+      // An empty first track, wherever it starts (0 once meant "to the end").
+      {"4.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
+      {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
       // .ecm of MODE1 and MODE2 sectors; one cut short fails to decode.
-      {"disc.bin.ecm", EcmImage(RawSectors(iso, kMode1Raw), kMode1Raw),
+      {"1.ecm", EcmImage(mode1, kMode1Raw),
        "an .ecm image (the error-code-modeler form) of 2352-byte MODE1 sectors", iso},
-      {"m2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
-      {"cut.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000),
-       "an .ecm image that cannot be decoded: it ends"},
+      {"2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
+      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000), ".ecm image that cannot be decoded"},
       // Forms only their own programs read are named, with what to do.
       {"x.isz", "IsZ!" + std::string(40000, '\0'), "UltraISO .isz image"},
       {"x.daa", std::string("DAA\0", 4) + std::string(40000, '\0'), "PowerISO .daa image"},
-      {"x.cdi", std::string(40000, '\1') + std::string("\x06\0\0\x80\0\x10\0\0", 8),
-       "DiscJuggler .cdi image"},
-      // An empty first track, wherever it starts (0 once meant "to the end").
-      {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
-      {"6.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
+      {"x.cdi", std::string(40000, 1) + std::string("\x06\0\0\x80\0\x10\0\0", 8), "DiscJuggler"},
       // Written all the same, the damaged sectors named with their files.
       {"d.bin", RawSectors(iso, kMode2Sub, 0, f05),
-       "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage. Clean the disc",
-       damaged},
+       "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage.", damaged},
       // What is not an image the launcher reads is named, with what to do.
-      {"z.iso", "PK\x03\x04" + std::string(40000, '\0'), "ZIP archive"},
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
       {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + std::string(40000, '\0'),
        "not a data sector (mode byte 0)"},
       {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
       {"n.cue", "FILE missing.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
        "missing.bin, which cannot be opened"},
-      {"disc1.bin", RawSectors(std::string(20 * 2048, '\0'), kMode1Raw),  // but no volume
-       "a raw CD image (2352-byte MODE1 sectors"},
+      // Raw sectors, but no volume in them.
+      {"disc1.bin", RawSectors(std::string(20 * 2048, 0), kMode1Raw), "(2352-byte MODE1"},
       {"copied/", "", "", "", ": a folder, not a disc image."},
       {"nothing.iso", "", "", "", "@nothing.iso: no such file."},
   };
@@ -178,10 +169,9 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     std::string iso_beside = fs::path(c.file).replace_extension(".iso").string();
     std::string said[2] = {
         c.said, raw ? "convert \"@" + c.file + "\" \"@" + iso_beside + "\"\n" : c.verify_said};
-    for (std::string& s : said) {
+    for (std::string& s : said)
       for (size_t at; (at = s.find('@')) != std::string::npos;)
         s.replace(at, 1, Utf8(Wide(dir.path / "")));
-    }
     std::u16string in = Wide(dir.path / c.file), out = Wide(dir.path / "o.iso");
     int code = 0;
     std::string verified = Output([&](FILE* f) { code = VerifyDiscImage(in.c_str(), f); });
@@ -198,94 +188,75 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
 }
 
 // The output never touches another file: its temporary file is a new one
-// under a name not taken, whatever else lies beside it (the input itself, a
-// sheet's data file, an unrelated file, a link), and it is gone at the end.
-// Each case's folder holds afterwards what it held, and the output.
+// under a name not taken (here the input's own, then a link: the next one is
+// used), and whichever platform call fails, the target is the whole image or
+// absent, no temporary file stays (unless deleting it was what failed) and
+// nothing is left open. An existing target is never replaced.
 TEST(ConvertTest, NothingButTheOutputIsTouched) {
-  std::string iso = ReadFileBytes(TestImage("level1.iso")), raw = RawSectors(iso, kMode1Raw);
-  const std::string cue = "FILE x.iso.partial BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n";
-  struct Case {
-    std::string in, out;
-    std::vector<std::pair<std::string, std::string>> files;  // "->NAME": a link to NAME
-    bool converts = true;
-  } cases[] = {
-      {"disc.iso.partial", "disc.iso", {{"disc.iso.partial", raw}}},
-      {"x.cue", "x.iso", {{"x.cue", cue}, {"x.iso.partial", raw}}},
-      {"d.bin", "d.iso", {{"d.bin", raw}, {"d.iso.partial", "mine"}, {"d.iso.partial2", "mine"}}},
-      {"d.bin", "d.iso", {{"d.bin", raw}, {"target", "kept"}, {"d.iso.partial", "->target"}}},
-      {"d.bin", "d.iso", {{"d.bin", raw}, {"d.iso", "kept"}}, false},
+  TempDir dir;
+  std::string iso = ReadFileBytes(TestImage("level1.iso"));
+  WriteFileBytes(dir.path / "d.iso.partial", RawSectors(iso, kMode1Raw));
+  WriteFileBytes(dir.path / "target", "kept");
+  // Links need privileges on Windows: a file stands for it there.
+  if (HV_POSIX_LAYER)
+    fs::create_symlink("target", dir.path / "d.iso.partial2");
+  else
+    WriteFileBytes(dir.path / "d.iso.partial2", "kept");
+  auto files = [&dir] {
+    std::map<std::string, std::string> held;
+    for (const auto& e : fs::directory_iterator(dir.path))
+      held[e.path().filename().string()] = ReadFileBytes(e.path());
+    return held;
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.in + " -> " + c.out);
-    TempDir dir;
-    bool links = false;
-    for (const auto& [name, bytes] : c.files) {
-      links |= bytes.starts_with("->");
-      if (!bytes.starts_with("->")) WriteFileBytes(dir.path / name, bytes);
-      // Links need privileges on Windows: that case runs on the POSIX layer.
-      if (bytes.starts_with("->") && HV_POSIX_LAYER)
-        fs::create_symlink(bytes.substr(2), dir.path / name);
-    }
-    if (links && !HV_POSIX_LAYER) continue;
-    std::map<std::string, std::string> before;
-    for (const auto& e : fs::directory_iterator(dir.path))
-      before[e.path().filename().string()] = fs::is_symlink(e) ? "link" : ReadFileBytes(e.path());
-    std::string said = Output([&](FILE* f) {
-      EXPECT_EQ(ConvertCommand(Wide(dir.path / c.in).c_str(), Wide(dir.path / c.out).c_str(), f),
-                c.converts ? 0 : 1);
-    });
-    if (c.converts) before[c.out] = iso;
-    std::map<std::string, std::string> after;
-    for (const auto& e : fs::directory_iterator(dir.path))
-      after[e.path().filename().string()] = fs::is_symlink(e) ? "link" : ReadFileBytes(e.path());
-    EXPECT_TRUE(after == before) << said;
+  auto before = files();
+  std::u16string in = Wide(dir.path / "d.iso.partial"), target = Wide(dir.path / "d.iso");
+  FILE* sink = std::tmpfile();  // what the conversion says is not looked at here
+  int calls = 0;
+  {
+    ScopedFake tp;
+    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kWritten);
+    calls = tp->total_calls;
+    before["d.iso"] = iso;
+    EXPECT_TRUE(files() == before);
+    // An existing target is kept, even when it appears after it was looked for.
+    before["d.iso"] = "another file";
+    WriteFileBytes(dir.path / "d.iso", before["d.iso"]);
+    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
+    tp->fail_op = Op::GetFileAttributesW;
+    tp->fail_op_nth = tp->Calls(Op::GetFileAttributesW) + 1;
+    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
+    EXPECT_EQ(tp->Calls(Op::MoveFileExW), 2);
+    EXPECT_TRUE(files() == before);
   }
-}
-
-// A disc 1 whose rows lie past its end but CONFIG.DEF, in a sector of its
-// own (block 18), with README.TXT after it: the rows check, a rip reads 20
-// sectors, and an unreadable sector names one file. Its volume size is set.
-std::string Disc1Iso() {
-  IsoImage iso = NewIsoImage();
-  uint32_t config = AddIsoFile(iso, std::string(1291, 'c'));
-  uint32_t readme = AddIsoFile(iso, "read me");
-  std::map<std::string, std::vector<std::string>> folders;  // "" is HV1
-  for (const ManifestEntry& row : kDiscManifest) {
-    std::string path = Utf8(row.path);
-    size_t cut = path.rfind('\\');
-    std::string name = path.substr(cut + 1);
-    folders[cut == std::string::npos ? "" : path.substr(0, cut)].push_back(
-        IsoRecord(name + ";1", name == "CONFIG.DEF" ? config : 1000000, row.size, false));
+  before.erase("d.iso");
+  for (int nth = 1; nth <= calls; ++nth) {
+    fs::remove(dir.path / "d.iso");
+    fs::remove(dir.path / "d.iso.partial3");
+    ScopedFake tp;
+    tp->fail_nth = nth;
+    ConvertResult result = ConvertImage(in.c_str(), target.c_str(), sink);
+    SCOPED_TRACE(PlatformOpName(tp->faulted_op));
+    auto after = files();
+    EXPECT_TRUE(after.count("d.iso") ? after["d.iso"] == iso : result == ConvertResult::kFailed);
+    after.erase("d.iso");
+    if (tp->faulted_op == Op::DeleteFileW) after.erase("d.iso.partial3");
+    EXPECT_TRUE(after == before);
+    EXPECT_EQ(OpenHandleReport(), "");
   }
-  folders[""].push_back(IsoRecord("README.TXT;1", readme, 7, false));
-  std::vector<std::string> hv1 = folders[""];
-  for (const auto& [name, records] : folders) {
-    if (!name.empty()) hv1.push_back(AddIsoDirectory(iso, name, records));
-  }
-  PutIsoRootWithFolder(iso, hv1);
-  uint32_t blocks = IsoNextBlock(iso);
-  for (int i = 0; i < 4; ++i) iso.bytes[16 * 2048 + 80 + i] = static_cast<char>(blocks >> (8 * i));
-  return iso.bytes;
+  std::fclose(sink);
 }
 
 // Each way a rip from a drive (a file standing in for one) ends: the image
-// whole, a read failing once, a sector never read inside a file and outside
-// any, a drive not ready, a disc ending before its volume, the output's
-// write failing, an output that exists, another disc, a volume of no disc's
-// size, no such drive. Only a whole image is kept or said installable; the
-// folder holds nothing else afterwards and nothing is left open.
+// whole after a read failed once, sectors never read inside a file and
+// outside any, a drive not ready, a disc ending before its volume, the
+// output's write failing, an output that exists, another disc, a volume of no
+// disc's size, no such drive. Only a whole image is kept or said installable;
+// the folder holds nothing else afterwards and nothing is left open.
 TEST(RipTest, EachWayARipEnds) {
   const std::string disc = Disc1Iso();
-  std::string zeroed = disc;  // CONFIG.DEF's sector unreadable
-  zeroed.replace(18 * 2048, 2048, std::string(2048, '\0'));
-  std::string system_area = disc;
-  system_area.replace(3 * 2048, 2048, std::string(2048, '\0'));
-  auto sized = [&disc](uint32_t blocks) {
-    std::string bytes = disc;
-    for (int i = 0; i < 4; ++i) bytes[16 * 2048 + 80 + i] = static_cast<char>(blocks >> (8 * i));
-    return bytes;
-  };
   const uint32_t blocks = static_cast<uint32_t>(disc.size() / 2048);
+  std::string zeroed = disc;  // CONFIG.DEF's sector and block 3 unreadable
+  zeroed.replace(18 * 2048, 2048, 2048, '\0').replace(3 * 2048, 2048, 2048, '\0');
   struct Case {
     std::string drive;  // the source's bytes; "" none
     std::map<int64_t, int> unreadable;
@@ -293,22 +264,21 @@ TEST(RipTest, EachWayARipEnds) {
     std::string said, out;
     bool exists = false;  // the output is there before
   } cases[] = {
-      {disc, {}, Op::kCount, "Halvorn Glint can install from", disc},
       {disc, {{5 * 2048, 1}}, Op::kCount, "Halvorn Glint can install from", disc},
-      {disc, {{18 * 2048, -1}}, Op::kCount,
-       "1 damaged sector (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
-       "CONFIG.DEF: 1 damaged sector\nThose files would hold zeros.",
+      {disc, {{18 * 2048, -1}, {3 * 2048, -1}}, Op::kCount,
+       "2 damaged sectors (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
+       "CONFIG.DEF: 1 damaged sector\n1 damaged sector in no file (folders, volume descriptors "
+       "or free space)\nThose files would hold zeros.",
        zeroed},
-      {disc, {{3 * 2048, -1}}, Op::kCount, "1 damaged sector in no file", system_area},
       {disc, {}, Op::CreateFileW, "has no disc in it (or its tray is open)."},
-      {sized(blocks + 3), {}, Op::kCount,
+      {Sized(disc, blocks + 3), {}, Op::kCount,
        "The disc ends at sector " + std::to_string(blocks) + ", before the end of its volume (" +
            std::to_string(blocks + 3) + " sectors)"},
       {disc, {}, Op::WriteFile, "can't write the image (the disk is full)."},
       {disc, {}, Op::kCount, "exists already", "", true},
       {ReadFileBytes(TestImage("level1.iso")), {}, Op::kCount,
        "holds another disc, not disc 1 of Halvorn: The Morvath Saga."},
-      {sized(0), {}, Op::kCount, "its volume says it holds 0 sectors, which is no disc's."},
+      {Sized(disc, 0), {}, Op::kCount, "its volume says it holds 0 sectors, which is no disc's."},
       {"", {}, Op::kCount, "drive.iso: no such drive."},
   };
   for (const Case& c : cases) {
@@ -358,69 +328,29 @@ TEST(ConvertTest, AFifoIsRefusedWithoutWaiting) {
 }
 #endif
 
-// Whichever platform call fails, the target is the whole image or absent,
-// no temporary file stays (unless deleting it was what failed) and nothing
-// is left open; an existing target is never replaced.
-TEST(ConvertTest, AFailedCallLeavesNoHalfImage) {
-  TempDir dir;
-  std::string iso = ReadFileBytes(TestImage("level1.iso"));
-  WriteFileBytes(dir.path / "d.bin", RawSectors(iso, kMode1Raw));
-  std::u16string in = Wide(dir.path / "d.bin"), target = Wide(dir.path / "d.iso");
-  int calls = 0;
-  FILE* sink = std::tmpfile();  // what the conversion says is not looked at here
-  {
-    ScopedFake tp;
-    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kWritten);
-    calls = tp->total_calls;
-    // An existing target is kept, even when it appears after it was looked for.
-    WriteFileBytes(dir.path / "d.iso", "another file");
-    tp->fail_op = Op::GetFileAttributesW;
-    tp->fail_op_nth = tp->Calls(Op::GetFileAttributesW) + 1;
-    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
-    EXPECT_EQ(ReadFileBytes(dir.path / "d.iso"), "another file");
-    EXPECT_EQ(tp->Calls(Op::MoveFileExW), 2);
-  }
-  for (int nth = 1; nth <= calls; ++nth) {
-    fs::remove(dir.path / "d.iso");
-    fs::remove(dir.path / "d.iso.partial");
-    ScopedFake tp;
-    tp->fail_nth = nth;
-    ConvertResult result = ConvertImage(in.c_str(), target.c_str(), sink);
-    SCOPED_TRACE(PlatformOpName(tp->faulted_op));
-    EXPECT_TRUE(Exists(dir.path / "d.iso") ? ReadFileBytes(dir.path / "d.iso") == iso
-                                           : result == ConvertResult::kFailed);
-    EXPECT_TRUE(!Exists(dir.path / "d.iso.partial") || tp->faulted_op == Op::DeleteFileW);
-    EXPECT_EQ(OpenHandleReport(), "");
-  }
-  std::fclose(sink);
-}
-
 // What Windows passes for a file dropped on the program: the image converted
 // beside it, under a new name when that one is taken, then verified.
 TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
   TempDir dir;
-  std::string iso = ManifestIso(false), folder = Utf8(Wide(dir.path / ""));
+  std::string iso = Disc1Iso(), folder = Utf8(Wide(dir.path / ""));
   fs::path bin = dir.path / "disc1.bin";
   WriteFileBytes(bin, RawSectors(iso, kMode1Raw));
   std::string said =
       Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 0); });
-  EXPECT_EQ(said, folder +
-                      "disc1.bin: a raw CD image (2352-byte MODE1 sectors, as in a .bin/.cue "
-                      "pair).\nWrote " +
-                      folder + "disc1.iso: " + std::to_string(iso.size() / 2048) +
-                      " sectors of 2048 bytes.\n124 of 124 files present with their sizes: the "
-                      "launcher accepts this image.\nHalvorn Glint can install from " +
-                      folder + "disc1.iso.\n");
+  EXPECT_EQ(said, folder + "disc1.bin: a raw CD image (2352-byte MODE1 sectors, as in a .bin/.cue "
+                  "pair).\nWrote " + folder + "disc1.iso: " + std::to_string(iso.size() / 2048) +
+                  " sectors of 2048 bytes.\n124 of 124 files present with their sizes: the "
+                  "launcher accepts this image.\nHalvorn Glint can install from " + folder +
+                  "disc1.iso.\n");
   // Every failing row is named, not only the first, and the count closes.
-  WriteFileBytes(bin, RawSectors(ManifestIso(true), kMode1Raw));
+  WriteFileBytes(bin, RawSectors(Disc1Iso(true), kMode1Raw));
   said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(Wide(bin).c_str(), out), 1); });
   EXPECT_TRUE(said.ends_with(
       "size\tGAMEDAT\\FONT2.FNT\t11503 bytes on the disc, 11502 expected\nmissing\tGAMEDAT\\"
       "MISSN03.MIS\nfolder\tSTREAMS\\INTRO.STR\tis a folder on the disc, a file is expected\n"
       "121 of 124 files present with their sizes: the launcher refuses this image.\nHalvorn "
-      "Glint can't install from " +
-      folder + "disc1 (2).iso: it is not a whole copy of disc 1 (see above).\n"))
-      << said;
+      "Glint can't install from " + folder + "disc1 (2).iso: it is not a whole copy of disc 1 "
+      "(see above).\n")) << said;
 }
 
 // A and B name the same folder: B is not followed, and nothing is lost.
@@ -430,14 +360,12 @@ TEST(DiscToolTest, ListFollowsASharedFolderOnce) {
   IsoImage image = NewIsoImage();
   uint32_t shared = IsoNextBlock(image);
   AddIsoDirectory(image, "", {IsoRecord("F", 18, 2, false)});
-  SetIsoRoot(image, AddIsoDirectory(image, "",
-                                    {IsoRecord("A", shared, 2048, true),
-                                     IsoRecord("B", shared, 2048, true),
-                                     IsoRecord("\x1B[2J\rC", 18, 2, false)}));
+  SetIsoRoot(image, AddIsoDirectory(image, "", {IsoRecord("A", shared, 2048, true),
+                                                IsoRecord("B", shared, 2048, true),
+                                                IsoRecord("\x1B[2J\rC", 18, 2, false)}));
   WriteFileBytes(dir.path / "shared.iso", image.bytes);
   int code = -1;
-  std::string refused;
-  std::string listed = Output([&](FILE* out) {
+  std::string refused, listed = Output([&](FILE* out) {
     refused = Output(
         [&](FILE* err) { code = ListDiscImage(Wide(dir.path / "shared.iso").c_str(), out, err); });
   });

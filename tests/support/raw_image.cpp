@@ -70,7 +70,7 @@ std::string EcmImage(const std::string& raw, const SectorLayout& l) {
   };
   size_t sectors = raw.size() / l.size;
   if (l.mode == 1) record(1, static_cast<uint32_t>(sectors));
-  for (size_t i = 0; i < sectors && l.mode != 0; ++i) {
+  for (size_t i = 0; i < sectors; ++i) {
     std::string sector = raw.substr(i * l.size, kRawSectorSize);
     if (l.mode == 1) {
       out += sector.substr(12, 3) + sector.substr(16, 2048);
@@ -80,10 +80,6 @@ std::string EcmImage(const std::string& raw, const SectorLayout& l) {
       record(2, 1);
       out += sector.substr(16, 4) + sector.substr(24, 2048);
     }
-  }
-  if (l.mode == 0) {
-    record(0, static_cast<uint32_t>(raw.size()));
-    out += raw;
   }
   record(0, 0);  // the count 0xFFFFFFFF: the end
   return out + Bytes(ComputeEdc(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()), 4, false);

@@ -26,8 +26,8 @@ std::string RawSectors(const std::string& iso, const SectorLayout& layout, uint3
 std::string NrgImage(const std::string& iso, const SectorLayout& layout, uint32_t pregap, bool v2,
                      bool dao, bool empty = false);
 
-// `raw` (sectors of `layout`) as an .ecm, the public error-code-modeler form:
-// MODE1 sectors as type 1 records (address and data), MODE2 ones as their
-// sync and header kept (type 0) and a type 2 record (subheader and data),
-// plain sectors kept whole; then the end and the stream's checksum.
+// `raw` (raw sectors of `layout`) as an .ecm, the public error-code-modeler
+// form: MODE1 sectors as type 1 records (address and data), MODE2 ones as
+// their sync and header kept (type 0) and a type 2 record (subheader and
+// data); then the end and the stream's checksum.
 std::string EcmImage(const std::string& raw, const SectorLayout& layout);
