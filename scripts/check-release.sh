@@ -22,8 +22,10 @@ status=0
 fail() { echo "check-release: FAIL: $*"; status=1; }
 
 # package [EPOCH]: the programs and the zip, its time EPOCH when given.
+# A folder already configured is not configured again: the Windows tests may
+# be running from it.
 package() {
-  cmake --preset windows >/dev/null &&
+  { [ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null; } &&
     cmake --build --preset windows -j"$jobs" --target launcher halvorn_disc &&
     if [ -n "${1:-}" ]; then
       SOURCE_DATE_EPOCH=$1 cmake --build --preset windows --target package

@@ -2,6 +2,7 @@
 # Fuzzes the disc reader, the install and the ship-output protocol with
 # libFuzzer (clang, ASan, UBSan), on Linux.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
+#   scripts/fuzz.sh build     only builds the targets and their seeds
 # Targets: fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol (default: all),
 # run side by side for SECONDS each (default 60) on its working corpus build/fuzz/corpus/<target>,
 # seeded from build/fuzz/seeds. Each run adds a line to build/fuzz/results.txt;
@@ -34,6 +35,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DHV_FUZZ_SANITIZERS="$sanitizers" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target fuzz_all -j2 >/dev/null
+[ "$seconds" = build ] && exit 0
 
 max_len() {
   case $1 in
