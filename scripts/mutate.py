@@ -12,6 +12,7 @@ usage: scripts/mutate.py [COUNT [SEED]]
            against the tests of each commit TESTS (tests/ and the scripts only
            the tests use), all on PRODUCT's product code; prints each mutant's
            outcome under every suite and each suite's kill count
+       --again TEXT   measures again the mutants whose label holds TEXT
 
 Everything happens in copies under build/mutation (the working tree is never
 touched). A mutant that does not compile is listed apart. Outcomes are kept in
@@ -88,6 +89,15 @@ def run(command, cwd, timeout):
         return -1
 
 
+def failing_tests(build):
+    """What ctest's last run failed (or stopped for taking too long)."""
+    try:
+        return ", ".join(open(os.path.join(build, "Testing", "Temporary", "LastTestsFailed.log"))
+                         .read().split()) or "?"
+    except OSError:
+        return "the run itself timed out"
+
+
 def git(*args):
     return subprocess.run(["git"] + list(args), cwd=ROOT, capture_output=True, check=True).stdout
 
@@ -134,21 +144,22 @@ def measure(src, build, chosen, known, key, keep=True):
         if run(["cmake", "--build", build, "-j2"], src, 900) != 0:
             outcome = "invalid"
         elif run(["ctest", "--test-dir", build, "-j2", "-E", EXCLUDE, "--stop-on-failure",
-                  "--timeout", "120"], src, 1800) != 0:
-            outcome = "killed"
+                  "--timeout", "300"], src, 1800) != 0:
+            outcome = "killed by " + failing_tests(build)
         else:
             outcome = "survived"
         open(path, "w").write(original)
         os.utime(path)
+        print("  %-8s %s" % (outcome, label(f, site)), flush=True)
+        outcome = outcome.split(" by ")[0]
         known[key + label(f, site)] = outcome
         if keep:
             with open(OUTCOMES, "w") as out:
                 json.dump(known, out, indent=0, sort_keys=True)
-        print("  %-8s %s" % (outcome, label(f, site)), flush=True)
 
 
 def report(names, chosen, results):
-    print("\n%-9s" * len(names) % tuple(n[:9] for n in names) + "mutant")
+    print("\n" + "%-9s" * len(names) % tuple(n[:9] for n in names) + "mutant")
     for f, site in chosen:
         print("%-9s" * len(names) % tuple(r[label(f, site)] for r in results) + label(f, site))
     for name, r in zip(names, results):
@@ -167,6 +178,10 @@ def main():
             del args[i:i + 2]
     os.makedirs(WORK, exist_ok=True)
     known = json.load(open(OUTCOMES)) if os.path.exists(OUTCOMES) else {}
+    while "--again" in args:
+        i = args.index("--again")
+        known = {k: v for k, v in known.items() if args[i + 1] not in k}
+        del args[i:i + 2]
     start = time.time()
     if args and args[0] == "compare" and len(args) >= 3:
         product = git("rev-parse", args[1]).decode().strip()
