@@ -32,26 +32,31 @@ ended() {
 
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j"$jobs"; }
 status=0
-build linux || exit 1
-build windows || exit 1
-
-# The Linux and Windows tests leave the machine idle while they wait on
-# programs and windows. Meanwhile, at the lowest priority so that it takes
-# only what they leave, a chain in the background builds and runs the
-# sanitizer stage, builds the release again in another folder and compares,
-# and builds the fuzz targets; each stage shows what it printed in its turn.
+# The builds' links and the Linux and Windows tests leave the machine idle
+# while they wait on one file, programs and windows. Meanwhile, at the lowest
+# priority so that it takes only what they leave, a chain in the background
+# builds and runs the sanitizer stage, builds the release again in another
+# folder and compares (once the Windows build is made), and builds the fuzz
+# targets; each stage shows what it printed in its turn.
 later=$(mktemp -d)
+set -m  # the chain in a process group of its own, ended whole if this ends early
 (
   nice -n 19 bash -c "cmake --preset linux-sanitize >/dev/null &&
     cmake --build --preset linux-sanitize -j$jobs && ctest --preset linux-sanitize -j$jobs" \
     >"$later/asan.log" 2>&1
   echo $? >"$later/asan.rc"
+  until [ -e "$later/windows.built" ]; do sleep 1; done
   nice -n 19 scripts/check-release.sh >"$later/release.log" 2>&1
   echo $? >"$later/release.rc"
   [ "$fuzz_seconds" = 0 ] || nice -n 19 scripts/fuzz.sh build >/dev/null 2>&1
 ) &
 background=$!
-trap 'kill $background 2>/dev/null; rm -rf "$later"' EXIT
+set +m
+trap 'kill -- -$background 2>/dev/null; rm -rf "$later"' EXIT
+
+build linux || exit 1
+build windows || exit 1
+touch "$later/windows.built"
 
 stage "Linux build" ctest --preset linux -j"$jobs"
 
@@ -59,7 +64,7 @@ export HV_WINEPREFIX=${HV_WINEPREFIX:-$PWD/build/windows/wineprefix}
 # The first start makes the prefix and its services (scripts/wine-run.sh);
 # the persistent wineserver keeps later starts cheap. Both end with the stage.
 scripts/wine-run.sh cmd /c exit >/dev/null 2>&1
-trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1; kill $background 2>/dev/null
+trap 'WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1; kill -- -$background 2>/dev/null
   rm -rf "$later"' EXIT
 stage "Windows build (under Wine)" ctest --preset windows -j"$jobs"
 WINEPREFIX=$HV_WINEPREFIX wineserver -k >/dev/null 2>&1
