@@ -138,7 +138,8 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"1.ecm", EcmImage(mode1, kMode1Raw),
        "an .ecm image (the error-code-modeler form) of 2352-byte MODE1 sectors", iso},
       {"2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
-      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000), ".ecm image that cannot be decoded"},
+      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000),
+       ".ecm image that cannot be decoded: it ends"},
       // Forms only their own programs read are named, with what to do.
       {"x.isz", "IsZ!" + std::string(40000, '\0'), "UltraISO .isz image"},
       {"x.daa", std::string("DAA\0", 4) + std::string(40000, '\0'), "PowerISO .daa image"},
