@@ -159,9 +159,9 @@ def measure(src, build, chosen, known, key, keep=True):
 
 
 def report(names, chosen, results):
-    print("\n" + "%-9s" * len(names) % tuple(n[:9] for n in names) + "mutant")
+    print("\n" + "%-10s" * len(names) % tuple(n[:9] for n in names) + "mutant")
     for f, site in chosen:
-        print("%-9s" * len(names) % tuple(r[label(f, site)] for r in results) + label(f, site))
+        print("%-10s" * len(names) % tuple(r[label(f, site)] for r in results) + label(f, site))
     for name, r in zip(names, results):
         valid = [o for o in r.values() if o != "invalid"]
         print("tests of %s: killed %d of %d mutants (%d did not compile)" % (
