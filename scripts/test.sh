@@ -32,12 +32,15 @@ ended() {
 
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j"$jobs"; }
 status=0
-# The builds' links and the Linux and Windows tests leave the machine idle
-# while they wait on one file, programs and windows. Meanwhile, at the lowest
-# priority so that it takes only what they leave, a chain in the background
-# builds and runs the sanitizer stage, builds the release again in another
-# folder and compares (once the Windows build is made), and builds the fuzz
-# targets; each stage shows what it printed in its turn.
+build linux || exit 1
+build windows || exit 1
+
+# The Linux and Windows tests leave the machine idle while they wait on
+# programs and windows. Meanwhile, at the lowest priority so that it takes
+# only what they leave, a chain in the background builds and runs the
+# sanitizer stage, builds the release again in another folder and compares,
+# and builds the fuzz targets; each stage shows what it printed in its turn.
+# (Started with the builds, it slowed them more than it gained.)
 later=$(mktemp -d)
 set -m  # the chain in a process group of its own, ended whole if this ends early
 (
@@ -45,7 +48,6 @@ set -m  # the chain in a process group of its own, ended whole if this ends earl
     cmake --build --preset linux-sanitize -j$jobs && ctest --preset linux-sanitize -j$jobs" \
     >"$later/asan.log" 2>&1
   echo $? >"$later/asan.rc"
-  until [ -e "$later/windows.built" ]; do sleep 1; done
   nice -n 19 scripts/check-release.sh >"$later/release.log" 2>&1
   echo $? >"$later/release.rc"
   [ "$fuzz_seconds" = 0 ] || nice -n 19 scripts/fuzz.sh build >/dev/null 2>&1
@@ -53,10 +55,6 @@ set -m  # the chain in a process group of its own, ended whole if this ends earl
 background=$!
 set +m
 trap 'kill -- -$background 2>/dev/null; rm -rf "$later"' EXIT
-
-build linux || exit 1
-build windows || exit 1
-touch "$later/windows.built"
 
 stage "Linux build" ctest --preset linux -j"$jobs"
 
