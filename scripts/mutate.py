@@ -13,6 +13,7 @@ usage: scripts/mutate.py [COUNT [SEED]]
            the tests use), all on PRODUCT's product code; prints each mutant's
            outcome under every suite and each suite's kill count
        --again TEXT   measures again the mutants whose label holds TEXT
+       --only TEXT    measures only the mutants whose label holds TEXT (repeatable)
 
 Everything happens in copies under build/mutation (the working tree is never
 touched). A mutant that does not compile is listed apart. Outcomes are kept in
@@ -182,6 +183,11 @@ def main():
         i = args.index("--again")
         known = {k: v for k, v in known.items() if args[i + 1] not in k}
         del args[i:i + 2]
+    only = []
+    while "--only" in args:
+        i = args.index("--only")
+        only.append(args[i + 1])
+        del args[i:i + 2]
     start = time.time()
     if args and args[0] == "compare" and len(args) >= 3:
         product = git("rev-parse", args[1]).decode().strip()
@@ -194,6 +200,8 @@ def main():
             shutil.rmtree(os.path.join(src, "tests"))  # the other test paths are files, overwritten
             unpack(tests, list(TEST_PATHS), src)
             total, chosen = draw(src, options["--count"], options["--seed"])
+            if only:
+                chosen = [(f, s) for f, s in chosen if any(t in label(f, s) for t in only)]
             if i == 0:
                 print("%d mutation sites in %s at %s; taking %d with seed %d" % (
                     total, "/, ".join(FOLDERS) + "/", product[:10], len(chosen), options["--seed"]))
