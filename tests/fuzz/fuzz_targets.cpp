@@ -1,17 +1,21 @@
 // The three fuzz targets' per-input runs and checks, each over a fresh disk in
 // memory under the tests' fake platform. Termination and memory safety are
 // the fuzzer's own (-timeout, ASan, UBSan). A broken invariant prints itself
-// and aborts, which libFuzzer reports as a crash and saves the input for; the
-// tests replay the same checks on the hostile images and the past findings.
+// and aborts, which libFuzzer reports as a crash and saves the input for.
+// (The test program builds this file too, to keep it compiling on both
+// builds; the hostile images it would replay are installed there on a real
+// disk, with their exact logs.)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <regex>
+#include <set>
 #include <string>
+#include <vector>
 
-#include "disc/extract.h"
 #include "disc/install.h"
 #include "disc/reader.h"
 #include "disc/verify.h"
@@ -20,12 +24,122 @@
 #include "ships/protocol.h"
 #include "ships/runner.h"
 #include "tests/support/fake_platform.h"
-#include "tests/support/memory_disk.h"
 
 #define FUZZ_CHECK(condition) \
   ((condition) ? void() : (std::fprintf(stderr, "broken: %s\n", #condition), std::abort()))
 
-namespace {
+// Named, not anonymous: the test program compiles this file together with
+// others.
+namespace hv_fuzz {
+
+// The disk in memory: every file opened for reading is the input, and so is
+// the ship-setup child's output, read through a pipe (reads past its end
+// give nothing, as from a broken pipe); a file opened for appending is the
+// setup log, kept a write (one line) apiece; the folders and files the
+// install makes are kept whole by path as given, whether or not their parent
+// was made (the targets check the paths, not the tree). Text conversion is
+// the system's, the fake answers the windows and the free space, and every
+// other call fails: the product reads no result from the waits, attributes
+// and handle flags it calls, and nothing reaches the real system.
+struct MemoryDisk {
+  std::string_view input;
+  size_t at = 0;                  // the next read's start: one file is read at a time
+  std::string* making = nullptr;  // the file open for writing: one is made at a time
+  std::vector<std::string> log;
+  std::map<std::u16string, std::string> files;  // the folders among them empty
+  std::set<std::u16string> made;                // the files, ASCII case folded
+  // Each pipe poll finds up to `pipe_chunk` bytes waiting (0: the pipe has
+  // ended, and everything is read after it); with `idle_turns` every other
+  // poll finds nothing.
+  uint32_t pipe_chunk = 1;
+  bool idle_turns = false, idle = false;
+} g_disk;
+
+// Its handles: the input, the log, the file being made, the child's process
+// and thread and the pipe's write end.
+enum : uintptr_t { kInput = 1, kLog, kMaking, kProcess, kThread, kPipeEnd };
+PfHandle H(uintptr_t h) { return reinterpret_cast<PfHandle>(h); }
+
+PlatformOps MemoryDisk(const uint8_t* data, size_t size) {
+  g_disk = {.input = {reinterpret_cast<const char*>(data), size}};
+  PlatformOps ops = {
+#define HV_FAIL(result, name, parameters, arguments, failure) \
+  .name = [] parameters -> result { return failure; },
+      HV_PLATFORM_OPERATIONS(HV_FAIL)};
+#undef HV_FAIL
+  ops.MultiByteToWideChar = SystemPlatform().MultiByteToWideChar;
+  ops.WideCharToMultiByte = SystemPlatform().WideCharToMultiByte;
+  ops.CreateFileW = [](const PfChar* name, uint32_t access, uint32_t, PfSecurityAttributes*,
+                       uint32_t, uint32_t, PfHandle) -> PfHandle {
+    if (access != GENERIC_WRITE) return H(access == GENERIC_READ ? kInput : kLog);
+    // No file outgrows the input, so no run holds more than 512 inputs.
+    if (g_disk.files.size() >= 512) return INVALID_HANDLE_VALUE;
+    std::u16string folded = name;
+    for (char16_t& c : folded) c = c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c;
+    // Made again (as Windows names it): a later record written over the
+    // earlier one of its name.
+    FUZZ_CHECK(!g_disk.making && g_disk.made.insert(folded).second);
+    g_disk.making = &(g_disk.files[name] = "");
+    return H(kMaking);
+  };
+  ops.CreateDirectoryW = [](const PfChar* name, PfSecurityAttributes*) -> PfBool {
+    return g_disk.files[name].empty();
+  };
+  ops.SHCreateDirectoryExW = [](PfWindow, const PfChar* name, PfSecurityAttributes*) -> int32_t {
+    return g_disk.files[name].empty() ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
+  };
+  ops.GetFileAttributesW = [](const PfChar* name) -> uint32_t {
+    return g_disk.files.contains(name) ? FILE_ATTRIBUTE_DIRECTORY : INVALID_FILE_ATTRIBUTES;
+  };
+  // The product seeks only from the start, or to the end for a size.
+  ops.SetFilePointerEx = [](PfHandle h, int64_t distance, int64_t* at, uint32_t method) -> PfBool {
+    if (h != H(kInput) || distance < 0) return FALSE;
+    g_disk.at = static_cast<size_t>(distance) + (method == FILE_END ? g_disk.input.size() : 0);
+    if (at != nullptr) *at = static_cast<int64_t>(g_disk.at);
+    return TRUE;
+  };
+  ops.ReadFile = [](PfHandle h, void* buffer, uint32_t size, uint32_t* read, void*) -> PfBool {
+    std::string_view left = g_disk.input.substr(std::min(g_disk.at, g_disk.input.size()));
+    *read = h == H(kInput) ? static_cast<uint32_t>(left.copy(static_cast<char*>(buffer), size)) : 0;
+    g_disk.at += *read;
+    return h == H(kInput);
+  };
+  ops.WriteFile = [](PfHandle h, const void* buffer, uint32_t size, uint32_t* written,
+                     void*) -> PfBool {
+    std::string* file = h == H(kLog)      ? &g_disk.log.emplace_back()
+                        : h == H(kMaking) ? g_disk.making
+                                          : nullptr;
+    if (file != nullptr) file->append(static_cast<const char*>(buffer), size);
+    *written = file != nullptr ? size : 0;
+    return file != nullptr;
+  };
+  ops.CloseHandle = [](PfHandle h) -> PfBool {
+    if (h == H(kMaking)) g_disk.making = nullptr;
+    return TRUE;  // the fake counts closes of what is not open
+  };
+  ops.CreateProcessW = [](const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurityAttributes*,
+                          PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
+                          PfProcessInformation* info) -> PfBool {
+    info->hProcess = H(kProcess);
+    info->hThread = H(kThread);
+    return TRUE;
+  };
+  ops.CreatePipe = [](PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes*,
+                      uint32_t) -> PfBool {
+    *read_end = H(kInput);
+    *write_end = H(kPipeEnd);
+    return TRUE;
+  };
+  ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* waiting,
+                         uint32_t*) -> PfBool {
+    if (h != H(kInput) || g_disk.at >= g_disk.input.size() || !g_disk.pipe_chunk) return FALSE;
+    bool idle = g_disk.idle_turns && (g_disk.idle = !g_disk.idle);
+    uint64_t left = g_disk.input.size() - g_disk.at;
+    *waiting = idle ? 0 : static_cast<uint32_t>(std::min<uint64_t>(left, g_disk.pipe_chunk));
+    return TRUE;
+  };
+  return ops;
+}
 
 const WCHAR kInstallRoot[] = u"C:\\Fuzz\\Halvorn Glint";
 const WCHAR kImagePath[] = u"C:\\images\\disc.iso";
@@ -64,7 +178,7 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
 // - every folder and file made is the data directory (or its parent) or lies
 //   strictly inside it: data_dir + "\" and then components that are not empty, "." or "..",
 //   and hold no '/', ':' or control character; no path is longer than 259;
-// - every file holds, byte for byte, the image's bytes from some sector
+// - every file holds, byte for byte, the input's bytes from some sector
 //   boundary on (a record's extent; a failed copy leaves a prefix);
 // - every handle is closed and no window is shown (quiet);
 // - each logged line (one write) ends in its only CR LF; the last is
@@ -74,16 +188,16 @@ int Visit(const char* name, const DiscEntry& entry, void* context) {
 //   exactly when the call returned true and reported the install whole;
 //   before a "done" only skipped names are logged;
 // - no file is made unless the record of an install under way is, and none
-//   twice (ASCII case ignored): of several records of one name in a folder
-//   only the first, the one the check finds, is copied.
+//   twice (ASCII case ignored; checked as it is made): of several records of
+//   one name in a folder only the first, the one the check finds, is copied.
 
 const ManifestEntry kOneRow[] = {{u"GAMEDAT\\X.DAT", 5}};
 const std::wregex kBelowDataDir(LR"((\\(?!\.\.?(\\|$))[^\\/:\x00-\x1f\x7f]+)*)");
 
-// Whether `bytes` are the image's from some sector boundary on.
-bool FromTheImage(const std::string& bytes) {
-  for (size_t at = 0; at + bytes.size() <= g_disk.image.size(); at += kSectorSize)
-    if (g_disk.image.substr(at, bytes.size()) == bytes) return true;
+// Whether `bytes` are the input's from some sector boundary on.
+bool FromTheInput(const std::string& bytes) {
+  for (size_t at = 0; at + bytes.size() <= g_disk.input.size(); at += kSectorSize)
+    if (g_disk.input.substr(at, bytes.size()) == bytes) return true;
   return false;
 }
 
@@ -107,10 +221,8 @@ bool PlainAscii(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c > 0 && c < 0x7F; });
 }
 
-}  // namespace
-
 void FuzzDiscWalk(const uint8_t* data, size_t size) {
-  ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data), size}));
+  ScopedFake fake(MemoryDisk(data, size));
   HANDLE image = CreateFileW(kImagePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   DiscEntry root, hv1, other;
   if (ReadDiscRoot(image, &root)) {
@@ -131,10 +243,10 @@ void FuzzDiscWalk(const uint8_t* data, size_t size) {
   FUZZ_CHECK(OpenHandleReport().empty());
 }
 
-bool FuzzDiscInstall(const uint8_t* data, size_t size) {
-  bool first_ok = false;
+void FuzzDiscInstall(const uint8_t* data, size_t size) {
   for (const DiscManifest& manifest : {DiscManifest{nullptr, 0}, DiscManifest{kOneRow, 1}}) {
-    ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data), size}));
+    ScopedFake fake(MemoryDisk(data, size));
+    fake->free_bytes = uint64_t{1} << 40;
     SetInstallRoot(kInstallRoot);
     const std::u16string data_dir = g_paths.data_dir;
     OpenSetupLog();
@@ -142,16 +254,16 @@ bool FuzzDiscInstall(const uint8_t* data, size_t size) {
     bool ok = VerifyAndInstallImage(kImagePath, true, manifest, &report);
     CloseSetupLog();
     FUZZ_CHECK(ok == (report.outcome == InstallOutcome::kInstalled));
-    if (manifest.count == 0) first_ok = ok;
-    FUZZ_CHECK(OpenHandleReport().empty() && Fake().Windows().empty());
-    for (const auto& [path, bytes] : g_disk.files) {  // a folder's bytes are none
-      if (path == std::u16string(kInstallRoot) + u"\\data") continue;  // the data directory's parent
+    FUZZ_CHECK(OpenHandleReport().empty() && fake->Windows().empty());
+    for (const auto& [path, bytes] : g_disk.files) {
+      // The data directory's parent, and folders, whose bytes are none, among them.
+      if (path == std::u16string(kInstallRoot) + u"\\data") continue;
       std::wstring below(path.begin() + std::min(path.size(), data_dir.size()), path.end());
       FUZZ_CHECK(path.size() <= kTargetPathLimit && path.starts_with(data_dir) &&
-                 std::regex_match(below, kBelowDataDir) && FromTheImage(bytes));
+                 std::regex_match(below, kBelowDataDir) && FromTheInput(bytes));
     }
 
-    const auto& writes = g_disk.log_writes;
+    const auto& writes = g_disk.log;
     for (const std::string& line : writes) {
       // A disc name logged as it is once broke and forged lines here.
       FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") + 2 == line.size());
@@ -164,27 +276,25 @@ bool FuzzDiscInstall(const uint8_t* data, size_t size) {
     // Nothing is written before the record of an install under way, which
     // stays here (the memory disk lists no GAMEDAT to count).
     bool marked = g_disk.files.contains(data_dir + u"\\setup-not-finished");
-    FUZZ_CHECK(marked || g_disk.files_created == 0);
-    FUZZ_CHECK(g_disk.made_again == 0);
-    FUZZ_CHECK(refused || last == "installed " + std::to_string(g_disk.files_created - marked) +
+    FUZZ_CHECK(marked || g_disk.made.empty());
+    FUZZ_CHECK(refused || last == "installed " + std::to_string(g_disk.made.size() - marked) +
                                       " files from " + kImage + " into " +
                                       std::string(data_dir.begin(), data_dir.end()) +
                                       (ok ? ": done\r\n" : ": FAILED\r\n"));
   }
-  return first_ok;
 }
 
 void FuzzShipProtocol(const uint8_t* data, size_t size) {
   if (size == 0) return;
-  ScopedFake fake(NewMemoryDisk({reinterpret_cast<const char*>(data) + 1, size - 1}));
-  g_disk.pipe_idle_turns = (data[0] & 2) != 0;
+  ScopedFake fake(MemoryDisk(data + 1, size - 1));
+  g_disk.idle_turns = (data[0] & 2) != 0;
   g_disk.pipe_chunk = data[0] >> 2;
   SetInstallRoot(kInstallRoot);
   OpenSetupLog();
   WCHAR reason[kReasonSize];  // exactly: ASan reports a write past it
   bool ok = RunShipSetup((data[0] & 1) != 0, reason);
   CloseSetupLog();
-  FUZZ_CHECK(OpenHandleReport().empty() && Fake().Of({FakeEvent::kProcess}).size() == 1);
+  FUZZ_CHECK(OpenHandleReport().empty() && fake->Of({FakeEvent::kProcess}).size() == 1);
 
   LineAssembler assembler{};
   size_t lines = 0, progress = 0, done = 0;
@@ -193,16 +303,16 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
     if (!FeedByte(&assembler, static_cast<char>(data[i]))) continue;
     std::string line(assembler.line, assembler.length);
     ClearLine(&assembler);
-    std::string shown = line.substr(0, line.find('\0'));        // as "%S" takes it
-    const std::string& logged = g_disk.log_writes.at(lines++);  // throws past what was logged
+    std::string shown = line.substr(0, line.find('\0'));  // as "%S" takes it
+    const std::string& logged = g_disk.log.at(lines++);   // throws past what was logged
     FUZZ_CHECK(logged.starts_with("ships: ") &&
                (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"));
     done += line == "DONE";
     progress += line.starts_with("PROGRESS ");
     if (line.starts_with("ERROR ")) error = line.substr(6);
   }
-  FUZZ_CHECK(lines == g_disk.log_writes.size() && ok == (done > 0));
-  size_t texts = Fake().Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
+  FUZZ_CHECK(lines == g_disk.log.size() && ok == (done > 0));
+  size_t texts = fake->Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
   FUZZ_CHECK(texts == ((data[0] & 1) != 0 ? 0 : progress + 1));
 
   size_t length = std::u16string_view(reason, kReasonSize).find(u'\0');
@@ -211,10 +321,12 @@ void FuzzShipProtocol(const uint8_t* data, size_t size) {
              reason == std::u16string(error.begin(), error.end()));
 }
 
+}  // namespace hv_fuzz
+
 #ifdef HV_FUZZ_TARGET
 // The libFuzzer entry of the target HV_FUZZ_TARGET names.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  HV_FUZZ_TARGET(data, size);
+  hv_fuzz::HV_FUZZ_TARGET(data, size);
   return 0;
 }
 #endif

@@ -13,6 +13,13 @@ std::string Utf8(const std::u16string& wide) {
   return std::string(u8.begin(), u8.end());
 }
 
+std::string Placed(std::string log, const fs::path& image, const fs::path& wrong) {
+  for (size_t at; (at = log.find('%')) != std::string::npos;)
+    log.replace(at, 2, log[at + 1] == 'D' ? Utf8(g_paths.data_dir)
+                                          : Utf8(Wide(log[at + 1] == 'I' ? image : wrong)));
+  return log;
+}
+
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual) {
   auto listing = [](const fs::path& folder) {
     std::map<std::string, bool> entries;  // relative path -> is a folder
@@ -37,7 +44,6 @@ InstallFolder::InstallFolder(bool open_log)
     : root(dir.path / "Halvorn Glint"), data(root / "data" / "HV1") {
   MakeReleaseFolder(root, {.data = false});
   SetInstallRoot(Wide(root).c_str());
-  data_text = Utf8(g_paths.data_dir);
   if (open_log) OpenSetupLog();
 }
 

@@ -14,6 +14,10 @@ fs::path TestImage(const std::string& name);
 
 std::string Utf8(const std::u16string& wide);
 
+// `log` with "%D" replaced by the data directory, "%I" by `image` and "%W"
+// by `wrong`, as the log writes them.
+std::string Placed(std::string log, const fs::path& image, const fs::path& wrong = {});
+
 // Every difference between two trees (files missing on either side, other
 // bytes, a file where a folder should be), one per line; "" when they agree.
 std::string TreeDifferences(const fs::path& expected, const fs::path& actual);
@@ -25,7 +29,6 @@ struct InstallFolder {
   ~InstallFolder();
   TempDir dir;
   fs::path root;
-  fs::path data;          // root/data/HV1
-  std::string data_text;  // the data directory as log lines give it
+  fs::path data;  // root/data/HV1
   std::string Log();
 };

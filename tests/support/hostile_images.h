@@ -1,5 +1,5 @@
 // Hostile images, each built byte by byte, with the outcome an install must
-// have: one catalogue for the install tests, the fuzz seeds and the tool.
+// have: one catalogue for the install tests and the fuzz seeds.
 #pragma once
 
 #include <string>
@@ -12,11 +12,10 @@ constexpr int kRefused = -1;
 struct HostileImage {
   const char* name;
   IsoImage (*make)();
-  bool accepted;  // the install ends "done"
-  // The count in its last line, or kRefused: refused outright, the image's
-  // line alone logged and nothing written.
+  // The files its install copies, ending "done"; or kRefused: refused
+  // outright, with nothing written.
   int files;
-  std::string log;  // lines logged before it ("%D" stands for the data directory)
+  std::string log;  // lines logged before the last ("%D" stands for the data directory)
 };
 
 extern const std::vector<HostileImage> kHostileImages;
