@@ -11,11 +11,10 @@ tree=$out/tree
 rm -rf "$out"
 mkdir -p "$out/disc" "$out/ships" "$tree/HV1/GAMEDAT" "$tree/HV1/STREAMS" "$tree/HV1/EMPTY"
 
-# The tree: a few tiny files, GAMEDAT\X.DAT of 5 bytes for the one-row manifest.
+# The tree: a few tiny files, an empty one, GAMEDAT\X.DAT of 5 bytes for the
+# one-row manifest.
 printf HELLO > "$tree/HV1/GAMEDAT/X.DAT"
-printf 'mission one\r\n' > "$tree/HV1/GAMEDAT/MISSN01.MIS"
 : > "$tree/HV1/GAMEDAT/ZERO.DAT"
-printf 'MZ' > "$tree/HV1/HV1.EXE"
 printf 'stream' > "$tree/HV1/STREAMS/INTRO.STR"
 printf 'readme\n' > "$tree/README.TXT"
 for level in "1" "2" "2 -N" "3 -J" "3 -R" "1 -J -R"; do
@@ -33,16 +32,14 @@ cp "$(dirname "$0")"/findings/* "$out/disc/"
 # Child output streams: the first byte is the target's mode (see
 # fuzz_targets.cpp): 0x04 one byte a poll with a window, 0x41 sixteen a
 # poll without one, 0x02 pipe ended at once with idle turns, 0xFE wide polls.
+# Between them: CR LF, empty lines, NUL bytes, bad UTF-8, big numbers, lines
+# of 600 and 700 bytes.
 cd "$out/ships"
-printf '\004STEP Fetching\nPROGRESS 1 10\nPROGRESS 10 10\nDONE\n' > done
-printf '\101STEP Fetching\r\nPROGRESS 3 4\r\nDONE\r\n' > crlf
-printf '\002ERROR no network\nERROR still none\n' > errors
+printf '\004STEP caf\303\251 \342\234\210\nPROGRESS 1 10\nSTEP \377\376bad\nDONE\n' > done
+printf '\101STEP Fetching\r\nPROGRESS 3 4\r\n\n\r\r\nDONE\r\n' > crlf
+printf '\002ERROR no network\nSTEP a\000b\nERROR x\000y\n\000\nERROR \n' > errors
 printf '\376PROGRESS 99999999999 +7\nPROGRESS\nPROGRESS  \t 12x 34\nDONE \ndone\nDONE' > numbers
-printf '\004STEP caf\303\251 \342\234\210\nSTEP \377\376bad\nPROGRESS 1 2\nERROR \n' > utf8
-printf '\004STEP a\000b\nERROR x\000y\n\000\nDONE\000\n' > nul
-printf '\004STEP %s\nPROGRESS 5 6\n' "$(printf %600s | tr ' ' S)" > long-step
-printf '\101%s\nDONE\n' "$(printf %600s | tr ' ' L)" > long-line
-printf '\002ERROR %s\n' "$(printf %700s | tr ' ' E)" > long-error
-printf '\005\n\n\r\r\nDONE\n' > empty-lines
+printf '\004STEP %s\nPROGRESS 5 6\n%s\nERROR %s\n' "$(printf %600s | tr ' ' S)" \
+  "$(printf %600s | tr ' ' L)" "$(printf %700s | tr ' ' E)" > long
 
 touch ../stamp

@@ -29,14 +29,6 @@ IsoImage Hv1(const Records& records, IsoImage image = Base()) {
   return image;
 }
 
-// HV1 holding a folder laid out by hand: `bytes` at its start.
-IsoImage WithRawFolder(std::string bytes, uint32_t size = 2048) {
-  IsoImage image = Base();
-  bytes.resize(std::max<size_t>(bytes.size(), size), '\0');  // the image holds the whole folder
-  uint32_t raw = AddIsoFile(image, bytes);
-  return Hv1({Dir("RAW", raw, size)}, image);
-}
-
 // HV1 holding a chain of `depth` folders named D, each holding the next. The
 // last holds F.DAT and, with `loop`, a folder UP leading back to HV1.
 IsoImage Chain(size_t depth, bool loop) {
@@ -62,13 +54,15 @@ const std::pair<std::string, std::string> kUnsafeNames[] = {
 // A folder named "..." (which would be ".."), every unsafe name as a file,
 // and safe files: COMA.DAT being no port, two versions of one name and a
 // name differing only in case (one file on Windows: the first record is the
-// one copied, as the check finds it), a name above ASCII.
+// one copied, as the check finds it), a name above ASCII, the longest name
+// (63 bytes; one of 64 is skipped unseen).
 IsoImage UnsafeNames() {
   IsoImage image = Base();
   Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")})};
   for (const auto& [name, shown] : kUnsafeNames) records.push_back(File(name + ";1"));
   for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "CASE.DAT;2", "case.dat", "CAF\xc9.DAT"})
     records.push_back(File(safe));
+  for (size_t length : {63, 64}) records.push_back(File(std::string(length, 'L')));
   return Hv1(records, image);
 }
 
@@ -92,6 +86,28 @@ IsoImage OverlappingFolders() {
   return Hv1({Dir("D", first, 0x1000000)}, image);
 }
 
+// Folders laid out by hand, each walked up to its first malformed record, and
+// the walk going on with the next folder: a record of length 33; two records
+// of 38 bytes in a folder of 75; an identifier running past its record (30
+// bytes long in one of 46); a zero byte at a sector's start, which skips the
+// rest of that sector (a record further in is never seen).
+IsoImage MalformedFolders() {
+  std::string zero = File("A.DAT") + std::string(2048 + 100 - 38, '\0') + File("B.DAT");
+  zero.resize(2 * 2048);
+  const std::pair<std::string, uint32_t> folders[] = {
+      {File("A.DAT") + std::string(1, 33) + File("").substr(1, 32) + File("B.DAT"), 2048},
+      {File("A.DAT") + File("B.DAT"), 75},
+      {File("A.DAT") + File("LONGNAME.DAT").replace(32, 1, 1, 30) + File("B"), 2048},
+      {zero + File("C.DAT"), 3 * 2048}};
+  IsoImage image = Base();
+  Records records;
+  for (auto [bytes, size] : folders) {
+    bytes.resize(std::max<size_t>(bytes.size(), size), '\0');  // the image holds the whole folder
+    records.push_back(Dir("R" + std::to_string(records.size()), AddIsoFile(image, bytes), size));
+  }
+  return Hv1(records, image);
+}
+
 // An image the launcher would accept but for the descriptor's byte `at`.
 IsoImage BadDescriptor(size_t at, char value) {
   IsoImage image = Hv1({});
@@ -103,7 +119,7 @@ IsoImage BadDescriptor(size_t at, char value) {
 
 const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
-    {"UnsafeNames", UnsafeNames, 3, UnsafeNameLines()},
+    {"UnsafeNames", UnsafeNames, 4, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
     // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
     // that a name matched by prefix shows; a file named HV1), an image cut
@@ -139,11 +155,6 @@ const std::vector<HostileImage> kHostileImages = {
     // The walk's bound on folder data refuses the fourth, with 48 MiB read.
     {"OverlappingFolders", OverlappingFolders, kRefused,
      "image: too much folder data at %D\\D\\D\\D\\D\r\n"},
-    // An identifier running past its record (30 bytes long in a 46-byte
-    // record) ends its folder's walk.
-    {"IdentifierPastItsRecord",
-     [] { return Hv1({File("FIRST.DAT"), File("LONGNAME.DAT").replace(32, 1, 1, 30), File("B")}); },
-     1},
     // A file whose data runs past the image's end, as in an image cut short.
     {"FileSizePastTheEnd", [] { return Hv1({File("LONG.DAT", kData, 3u << 20)}); }, kRefused,
      "image: the data of %D\\LONG.DAT lies past the image's end\r\n"},
@@ -154,25 +165,7 @@ const std::vector<HostileImage> kHostileImages = {
      "image: can't read the folder for %D\\LAST\r\n"},
     {"FolderOfSizeZero", [] { return Hv1({Dir("NOTHING", kData, 0)}); }, kRefused,
      "image: can't read the folder for %D\\NOTHING\r\n"},
-    {"FolderOf16MiBPlusOne", [] { return WithRawFolder(File("IN"), 0x1000001); }, kRefused,
-     "image: can't read the folder for %D\\RAW\r\n"},
-    // A record of length 33, or running past its folder, ends the folder's
-    // walk; a zero byte at a sector's start skips the rest of that sector.
-    {"RecordOfLength33EndsTheFolder",
-     [] {
-       return WithRawFolder(File("A.DAT") + std::string(1, 33) + File("").substr(1, 32) +
-                            File("B.DAT"));
-     },
-     1},
-    {"RecordRunningPastTheFolderEndsIt",  // two records of 38 bytes in a folder of 75
-     [] { return WithRawFolder(File("A.DAT") + File("B.DAT"), 75); }, 1},
-    // A.DAT then zeros; then nothing at the second sector's start but a
-    // record further in (never seen); then C.DAT.
-    {"ZeroAtASectorStartSkipsTheSector",
-     [] {
-       std::string bytes = File("A.DAT") + std::string(2048 + 100 - 38, '\0') + File("B.DAT");
-       bytes.resize(2 * 2048);
-       return WithRawFolder(bytes + File("C.DAT"), 3 * 2048);
-     },
-     2},
+    {"FolderOf16MiBPlusOne", [] { return Hv1({Dir("BIG", kData, 0x1000001)}); }, kRefused,
+     "image: can't read the folder for %D\\BIG\r\n"},
+    {"MalformedFolders", MalformedFolders, 5},
 };
