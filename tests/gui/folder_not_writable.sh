@@ -9,10 +9,10 @@
 chattr +i "$root" 2>/dev/null || { echo "SKIP: chattr +i is not supported here"; exit 77; }
 trap 'chattr -i "$root"; cleanup' EXIT
 in_background env WINEDEBUG=+msgbox wine "$root/Play Halvorn Glint.exe" 2>"$work/trace"
-press "$box" Return
-press "$box" Return
-press "$dialog" Return "$(winpath "$image")"
-press "$box" Return
+press '^Halvorn Glint$' Return
+press '^Halvorn Glint$' Return
+press '^Your Halvorn' Return "$(winpath "$image")"
+press '^Halvorn Glint$' Return
 expect_exit 1 30
 boxes=$(grep -a 'MSGBOX_OnInit' "$work/trace")
 want="can't write its log file .*setup\.log \(access is denied\).*Choose the image file.*"

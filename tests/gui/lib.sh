@@ -8,7 +8,6 @@ scenario=$(basename "$0" .sh)
 work=$(mktemp -d "/tmp/hv-gui-$scenario.XXXXXX")
 root="$work/Halvorn Glint"
 image="$HV_BUILD/test-images/full.iso"
-pids=()
 
 # Ends the scenario, keeping a screenshot of how the screen looked.
 fail() {
@@ -19,7 +18,7 @@ fail() {
 }
 cleanup() {
   wineserver -k 2>/dev/null
-  kill "${pids[@]}" 2>/dev/null
+  kill $(jobs -p) 2>/dev/null
   wait
   rm -rf "$work"
 }
@@ -28,8 +27,7 @@ trap cleanup EXIT
 # Runs the command every 0.1 s until it succeeds, for at most $1 seconds.
 within() {
   local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
+  until "${@:2}"; do
     [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.1
   done
@@ -37,7 +35,6 @@ within() {
 
 # Xvfb picks a free display itself and names it once it is ready.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
 within 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
 
@@ -64,13 +61,9 @@ printf '%s' "${ships_script:-}" > "$root/tools/install_ships.py"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # Starts the command in the background; its exit code lands in $work/rc.
-# The windows answered so far are forgotten: X reuses the ids of the windows
-# of a program that ended.
 in_background() {
   rm -f "$work/rc"
-  seen=()
   ("$@"; echo $? > "$work/rc") &
-  pids+=($!)
 }
 
 # Waits up to $2 s for the started command's end; its exit code must be $1.
@@ -79,23 +72,21 @@ expect_exit() {
   [ "$(cat "$work/rc")" = "$1" ] || fail "exit code $(cat "$work/rc"), expected $1"
 }
 
-# Sets $w to a visible window named as the pattern, other than the ids given
-# after it; false if there is none.
+# Sets $w to a visible window named as the pattern (grep -E, a name's lines
+# one text); false if there is none.
 new_window() {
-  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vxFf <(printf '%s\n' "${@:2}") |
-      head -n 1)
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
   [ -n "$w" ]
 }
 
 gone() { ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
 
-# press PATTERN KEY [TEXT]: the next window named as the pattern (other than
-# those answered already: one may linger a moment), given the text typed and
-# then the key as real input (XTEST) with it focused, the key again until the
-# window goes: under load Wine has been seen to drop a key.
+# press PATTERN KEY [TEXT]: the next window named as the pattern, given the
+# text typed and then the key as real input (XTEST) with it focused, the key
+# again until the window goes (under load Wine has been seen to drop a key),
+# so that the next search can't find it.
 press() {
-  within 60 new_window "$1" "${seen[@]}" || fail "no window named as '$1'"
-  seen+=("$w")
+  within 60 new_window "$1" || fail "no window named as '$1'"
   xdotool windowfocus --sync "$w" 2>/dev/null
   [ -z "${3:-}" ] || xdotool type --delay 5 "$3"
   for _ in 1 2 3; do
@@ -105,5 +96,3 @@ press() {
   done
   fail "window $w did not take $2"
 }
-box='^Halvorn Glint$'
-dialog='^Your Halvorn: The Morvath Saga disc image \(disc 1\)$'
