@@ -19,7 +19,6 @@ fail() {
 cleanup() {
   wineserver -k 2>/dev/null
   kill $(jobs -p) 2>/dev/null
-  wait
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -10,24 +10,23 @@
 set -u
 exe=${1:?usage: check_resources.sh PROGRAM.exe VERSION}
 version=${2:?usage: check_resources.sh PROGRAM.exe VERSION}
-icon=$(mktemp)
-trap 'rm -f "$icon"' EXIT
 fail() {
   echo "check_resources: FAIL: $*" >&2
   exit 1
 }
 resource() { wrestool -x --raw --type="$1" --name=1 "$exe"; }
 
-# The icon group as the shell reads it: one 32-bit entry per size.
-wrestool -x --type=14 --name=1 "$exe" > "$icon"
-sizes=$(icotool -l "$icon" | sed -n 's/.*--width=\([0-9]*\) --height=\1 --bit-depth=32 .*/\1/p')
+# The icon group as the shell reads it: one 32-bit entry per size. After a
+# 6-byte header, 14 bytes an entry: width and height (0 for 256) first, the
+# bit depth at 6.
+sizes=$(resource 14 | od -An -v -tu1 -j 6 -w14 | awk '$1 == $2 && $7 == 32 {print $1 ? $1 : 256}')
 [ "$(echo $sizes)" = "16 24 32 48 64 128 256" ] || fail "32-bit icon sizes are '$(echo $sizes)'"
 
 # The manifest the loader reads (RT_MANIFEST 24, id 1).
 resource 24 | python3 -c 'import sys, xml.dom.minidom as x; x.parse(sys.stdin)' ||
   fail "the manifest does not parse"
 manifest=$(resource 24 | tr -s ' \n' ' ')
-grep -q '<requestedExecutionLevel level="asInvoker"' <<<"$manifest" || fail "manifest: not asInvoker"
+grep -q '<requestedExecutionLevel level="asInvoker"' <<<"$manifest" || fail "not asInvoker"
 cc6='name="Microsoft\.Windows\.Common-Controls" version="6\.0\.0\.0"[^>]* '
 grep -Eq "$cc6"'publicKeyToken="6595b64144ccf1df"' <<<"$manifest" || fail "manifest: no CC 6"
 
