@@ -25,12 +25,10 @@ wineserver -p 60
 tool="$root/tools/halvorn-disc.exe"
 cp "$HV_BUILD/halvorn-disc.exe" "$tool"
 
-# The search from a command prompt: each drive said, D: chosen, the image
-# written into the release folder.
-said=$(wine "$tool" rip 2>/dev/null) || fail "rip failed: $said"
-listed=$(grep -Ec '^(D: holds disc 1 of Halvorn|E: holds another disc)' <<<"$said")
-[ "$listed" = 2 ] || fail "$said"
-cmp -s "$root/Morvath Saga disc 1.iso" "$image" || fail "the search ripped another image"
+# The search from a command prompt: each drive said (D: chosen: what it
+# writes is checked on the rips below).
+wine "$tool" rip 2>/dev/null | grep -Ec '^(D: holds disc 1 of Halvorn|E: holds another disc)' |
+  grep -qx 2 || fail "the search did not name D: and E: as it should"
 
 # started_for_a_player FILE [ARG]: as Explorer starts it; waits for FILE, and
 # for the console window to stay until Enter (what is left to print then is a

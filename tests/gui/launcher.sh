@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The launcher through its real windows. The first start: the information
-# box; the open-file dialog cancelled, which brings the information box again
-# (what a wrong image brings is install_test's); then the image, the ships
-# question answered Yes, the status window following the ship setup's
-# progress; exit 0, the install and the ships logged. (The same start
-# unattended, asking and showing nothing, is run_test's; the copy's status
-# window and each log line are install_test's and run_test's.) Then the ships
-# again at 192 DPI: the status window 920 x 180 pixels (460 x 90 scaled),
-# centred on the 1280 x 800 screen, read back from the X server (other DPIs
-# are status_window_test's). Wine takes the DPI from the prefix (LogPixels;
-# each program started reads it anew), put back to 96 at the end.
+# box; the open-file dialog given the image (a cancelled dialog or a wrong
+# image is install_test's); the ships question answered Yes, the status
+# window following the ship setup's progress; exit 0, the install and the
+# ships logged. (The same start unattended, asking and showing nothing, is
+# run_test's; the copy's status window and each log line are install_test's
+# and run_test's.) Then the ships again at 192 DPI: the status window 920 x
+# 180 pixels (460 x 90 scaled), centred on the 1280 x 800 screen, read back
+# from the X server (other DPIs are status_window_test's). Wine takes the DPI
+# from the prefix (LogPixels; each program started reads it anew), put back
+# to 96 at the end.
 ships_script='STEP Building hulls
 PROGRESS 2 3
 #!sleep 2000
@@ -22,8 +22,6 @@ set_dpi() {
 }
 trap 'set_dpi 96; cleanup' EXIT
 in_background wine "$root/Play Halvorn Glint.exe"
-press '^Halvorn Glint$' Return
-press '^Your Halvorn' Escape
 press '^Halvorn Glint$' Return
 press '^Your Halvorn' Return "$(winpath "$image")"
 press '^Halvorn Glint$' Return  # the ships question: Yes is the first button

@@ -72,10 +72,9 @@ expect_exit() {
 }
 
 # Sets $w to a visible window named as the pattern (grep -E, a name's lines
-# one text); false if there is none.
+# one text); false if there is none (xdotool's own answer).
 new_window() {
-  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-  [ -n "$w" ]
+  w=$(xdotool search --onlyvisible --limit 1 --name "$1" 2>/dev/null)
 }
 
 gone() { ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }

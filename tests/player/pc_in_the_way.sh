@@ -8,7 +8,6 @@ set -u
 build=${1:?the Linux build folder}
 image=$build/test-images/full.iso
 work=$(mktemp -d /tmp/hv-pc.XXXXXX)
-chmod 755 "$work"
 # (A launcher stopped part-way is killed, or it would hold the output open.)
 trap 'kill -KILL ${pid:-} 2>/dev/null; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 fail() {
@@ -18,11 +17,11 @@ fail() {
 
 # A release folder with the launcher and the stand-in game, no data, copied
 # where each case needs one.
-release="$work/Halvorn Glint"
-mkdir -p "$release/bin" "$release/models"
-cp "$build/play-halvorn-glint" "$release/"
-cp "$build/fixtures/hv1-glint.exe" "$release/bin/"
-chmod -R a+rX "$release"
+r="$work/Halvorn Glint"  # a path with a space, as players have it
+mkdir -p "$r/bin" "$r/models"
+cp "$build/play-halvorn-glint" "$r/"
+cp "$build/fixtures/hv1-glint.exe" "$r/bin/"
+chmod -R a+rX "$work"  # for the unprivileged user below
 # start DIR ANSWERS: one start, the answers on its input, as $as_player if
 # set; $out holds what it showed (boxes on stderr), $rc its exit code.
 start() {
@@ -35,7 +34,7 @@ explain='Choose the image file.'
 # A folder the player can't write (root writes anywhere, so as an
 # unprivileged user): the box about the log, the one about the folder, and
 # setup ends without asking again.
-cp -a "$release" "$work/locked"
+cp -a "$r" "$work/locked"
 chmod a-w "$work/locked"
 [ "$(id -u)" != 0 ] || as_player="setpriv --reuid=65534 --regid=65534 --clear-groups"
 start "$work/locked" "\no\n$image\n"
@@ -47,7 +46,7 @@ chmod u+w "$work/locked"
 
 # A disk too small for the data: told before anything is copied.
 if mkdir "$work/small" && mount -t tmpfs -o size=60m tmpfs "$work/small" 2>/dev/null; then
-  cp -a "$release" "$work/small/r"
+  cp -a "$r" "$work/small/r"
   start "$work/small/r" "o\n$image\n"
   [ "$rc" = 1 ] && [ "$(shown "is too full for the game data: it needs")" = 1 ] &&
     [ "$(shown "MB are free, 151 MB are needed).")" = 1 ] && [ "$(shown "$explain")" = 1 ] &&
@@ -61,7 +60,6 @@ fi
 # once it has written N files; the next start counts the data as installed
 # only when it is whole, and otherwise runs setup by itself. While it is
 # stopped, it holds the folder as a start waiting at a question does.
-r=$release  # the path has a space, as the release folder has
 for n in 5 40 110 123; do
   rm -rf "$r/data"
   "$r/play-halvorn-glint" --no-play --setup-from "$image" 2>/dev/null &

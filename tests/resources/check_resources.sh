@@ -7,7 +7,6 @@
 #
 #   check_resources.sh PROGRAM.exe VERSION
 # Environment: HV_OBJDUMP (default x86_64-w64-mingw32-objdump).
-set -u
 exe=${1:?usage: check_resources.sh PROGRAM.exe VERSION}
 version=${2:?usage: check_resources.sh PROGRAM.exe VERSION}
 fail() {
