@@ -7,51 +7,44 @@
 #
 #   check_resources.sh PROGRAM.exe VERSION
 # Environment: HV_OBJDUMP (default x86_64-w64-mingw32-objdump).
-set -u
 exe=${1:?usage: check_resources.sh PROGRAM.exe VERSION}
 version=${2:?usage: check_resources.sh PROGRAM.exe VERSION}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 fail() {
   echo "check_resources: FAIL: $*" >&2
   exit 1
 }
+resource() { wrestool -x --raw --type="$1" --name=1 "$exe"; }
 
-# The icon group as the shell reads it: one 32-bit entry per size.
-wrestool -x --type=14 --name=1 "$exe" > "$work/icon.ico"
-sizes=$(icotool -l "$work/icon.ico" | sed -n 's/.*--width=\([0-9]*\) --height=\1 --bit-depth=32 .*/\1/p')
+# The icon group as the shell reads it: one 32-bit entry per size. After a
+# 6-byte header, 14 bytes an entry: width and height (0 for 256) first, the
+# bit depth at 6.
+sizes=$(resource 14 | od -An -v -tu1 -j 6 -w14 | awk '$1 == $2 && $7 == 32 {print $1 ? $1 : 256}')
 [ "$(echo $sizes)" = "16 24 32 48 64 128 256" ] || fail "32-bit icon sizes are '$(echo $sizes)'"
 
-# The manifest the loader reads (RT_MANIFEST 24, id 1) and the version
-# resource, both against what they must say.
-wrestool -x --raw --type=24 --name=1 "$exe" > "$work/manifest.xml"
-wrestool -x --raw --type=16 --name=1 "$exe" > "$work/version.bin"
-python3 - "$work/manifest.xml" "$work/version.bin" "$version" <<'PY' || fail "the manifest or version resource (above)"
-import re, struct, sys, xml.dom.minidom
-doc = xml.dom.minidom.parse(sys.argv[1])
-attrs = lambda tag, *names: [tuple(e.getAttribute(n) for n in names)
-                             for e in doc.getElementsByTagName(tag)]
-assert attrs("requestedExecutionLevel", "level") == [("asInvoker",)], "manifest: not asInvoker"
-assert ("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df") in attrs(
-    "assemblyIdentity", "name", "version", "publicKeyToken"), "manifest: no Common Controls 6"
-# The fixed part (after its signature 0xFEEF04BD) holds the file and product
-# versions as two pairs of 16-bit halves; the strings are UTF-16, each key
-# padded with zeros before its value.
-data, want = open(sys.argv[2], "rb").read(), sys.argv[3]
-v = [int(p) for p in (want.split(".") + ["0"] * 4)[:4]]
-at = data.find(struct.pack("<I", 0xFEEF04BD))
-assert at >= 0 and struct.unpack_from("<4I", data, at + 8) == ((v[0] << 16) | v[1],
-    (v[2] << 16) | v[3]) * 2, "version: the fixed file and product versions are not " + want
-text = data.decode("utf-16-le", "replace")
-for key, value in (("ProductName", "Halvorn Glint"), ("ProductVersion", want), ("FileVersion", want)):
-    assert re.search(key + "\0+" + re.escape(value) + "\0", text), "version: %s is not " % key + value
-PY
+# The manifest the loader reads (RT_MANIFEST 24, id 1).
+resource 24 | python3 -c 'import sys, xml.dom.minidom as x; x.parse(sys.stdin)' ||
+  fail "the manifest does not parse"
+manifest=$(resource 24 | tr -s ' \n' ' ')
+grep -q '<requestedExecutionLevel level="asInvoker"' <<<"$manifest" || fail "not asInvoker"
+cc6='name="Microsoft\.Windows\.Common-Controls" version="6\.0\.0\.0"[^>]* '
+grep -Eq "$cc6"'publicKeyToken="6595b64144ccf1df"' <<<"$manifest" || fail "manifest: no CC 6"
 
-"${HV_OBJDUMP:-x86_64-w64-mingw32-objdump}" -p "$exe" > "$work/pe" || fail "objdump cannot read $exe"
-grep -Eq '^Subsystem[[:space:]]+00000002' "$work/pe" || fail "not the Windows GUI subsystem"
-dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/pe" | tr 'A-Z' 'a-z')
+# The version resource: its fixed part (at 40, after the header and key)
+# starts with the signature 0xFEEF04BD and version 1.0, then holds the file
+# and product versions as two pairs of 16-bit halves, low word first; its
+# strings are UTF-16, each key followed by its value.
+IFS=. read -r a b c d _ <<<"$version.0.0.0"
+fixed=$(resource 16 | od -An -tu2 -j 40 -N 24 | tr -s ' \n' ' ')
+[ "$fixed" = " 1213 65263 0 1 $b $a $d $c $b $a $d $c " ] ||
+  fail "version: the fixed part ($fixed) does not hold $version"
+strings=$(resource 16 | strings -el -n 1 | tr '\n' '|')
+for pair in "ProductName|Halvorn Glint" "ProductVersion|$version" "FileVersion|$version"; do
+  grep -qF "|$pair|" <<<"|$strings" || fail "version: no $pair"
+done
+
+pe=$("${HV_OBJDUMP:-x86_64-w64-mingw32-objdump}" -p "$exe") || fail "objdump cannot read $exe"
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$pe" || fail "not the Windows GUI subsystem"
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$pe" | tr 'A-Z' 'a-z')
 system='^(kernel32|user32|gdi32|shell32|comdlg32|comctl32|advapi32|ole32|oleaut32|shlwapi|msvcrt|ucrtbase|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
-if ! grep -qx 'kernel32.dll' <<<"$dlls" || grep -Evq "$system" <<<"$dlls"; then
+grep -qx 'kernel32.dll' <<<"$dlls" && ! grep -Evq "$system" <<<"$dlls" ||
   fail "imports '$(echo $dlls)': only the system's DLLs (a static runtime)"
-fi
-echo "check_resources: all checks passed for $exe"
