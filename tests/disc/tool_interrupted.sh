@@ -17,7 +17,5 @@ for signal in INT HUP TERM; do
   wait "$pid"
   rc=$?
   left=$(ls "$work" | grep -v '^disc\.bin$')
-  [ "$rc" -gt 128 ] && [ -z "$left" ] ||
-    { echo "FAIL: SIG$signal: exit $rc, left: $left"; exit 1; }
+  [ "$rc" -gt 128 ] && [ -z "$left" ] || { echo "FAIL: SIG$signal: exit $rc, left: $left"; exit 1; }
 done
-echo "tool_interrupted: passed"
