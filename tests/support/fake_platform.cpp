@@ -35,6 +35,17 @@ void Opened(std::set<void*>& set, void* h) {
   if (h != nullptr && h != INVALID_HANDLE_VALUE) set.insert(h);
 }
 
+// A file, find or mutex handle a call gives is open until released.
+template <class R>
+R Tracked(Op, R r) {
+  return r;
+}
+PfHandle Tracked(Op op, PfHandle h) {
+  if (op == Op::CreateFileW || op == Op::CreateMutexW) Opened(g_fake->open_handles, h);
+  if (op == Op::FindFirstFileW) Opened(g_fake->open_finds, h);
+  return h;
+}
+
 // Whether `h` was open; releasing something not open is counted.
 bool Released(std::set<void*>& set, void* h) {
   if (set.erase(h) != 0) return true;
@@ -47,13 +58,6 @@ std::u16string Text(const PfChar* s) { return s ? std::u16string(s) : std::u16st
 // The operations the fake answers itself, reached only when the call is not
 // to fail (releases excepted: a failed one still releases, so a fault run
 // leaks nothing).
-PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
-                        PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
-                        PfHandle t) {
-  PfHandle h = g_fake->below.CreateFileW(name, access, share, sa, disposition, flags, t);
-  Opened(g_fake->open_handles, h);
-  return h;
-}
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
   int64_t at = 0;
   if (!g_fake->unreadable.empty() && g_fake->below.SetFilePointerEx(file, 0, &at, FILE_CURRENT)) {
@@ -75,11 +79,6 @@ PfBool OwnCloseHandle(PfHandle h) {
   Released(g_fake->open_handles, h);
   return g_fake->below.CloseHandle(h);
 }
-PfHandle OwnFindFirstFileW(const PfChar* pattern, PfFindData* data) {
-  PfHandle h = g_fake->below.FindFirstFileW(pattern, data);
-  Opened(g_fake->open_finds, h);
-  return h;
-}
 PfBool OwnFindClose(PfHandle h) {
   Released(g_fake->open_finds, h);
   return g_fake->below.FindClose(h);
@@ -98,11 +97,6 @@ PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* p
 // After a fault, the fault's error; else the system's.
 uint32_t OwnGetLastError() {
   return g_fake->last_call_faulted ? g_fake->fault_error : g_fake->below.GetLastError();
-}
-PfHandle OwnCreateMutexW(PfSecurityAttributes* sa, PfBool owner, const PfChar* name) {
-  PfHandle h = g_fake->below.CreateMutexW(sa, owner, name);
-  Opened(g_fake->open_handles, h);
-  return h;
 }
 PfBool OwnGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, uint64_t* total,
                               uint64_t* total_free) {
@@ -138,7 +132,6 @@ int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption
   }
   uint32_t buttons = type & 0xF;
   if (buttons == MB_OK) return IDOK;
-  ++f.unscripted;
   return buttons == MB_YESNO ? IDNO : IDCANCEL;
 }
 PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
@@ -152,7 +145,6 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   }
   f.events.push_back(shown);
   if (f.dialog_answers.empty()) {
-    ++f.unscripted;
     return FALSE;
   }
   std::optional<std::u16string> answer = f.dialog_answers.front();
@@ -213,7 +205,7 @@ const PlatformOps kFake = {
   .name = [] parameters -> result {                                 \
     bool fail = !NeverFails(Op::name) && Fault(Op::name);           \
     if (fail && !Releases(Op::name)) return failure;                \
-    result r = Own##name arguments;                                 \
+    result r = Tracked(Op::name, Own##name arguments);              \
     return fail ? failure : r;                                      \
   },
     HV_PLATFORM_OPERATIONS(HV_FAKE_ENTRY)
