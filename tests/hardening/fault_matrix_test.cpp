@@ -17,7 +17,6 @@
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/iso_builder.h"
-#include "tests/support/process.h"
 #include "tests/support/release.h"
 
 namespace {
@@ -59,9 +58,7 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixSlice> {
     WriteFileBytes(root / "tools" / "install_ships.py",
                    quiet ? "STEP Building\nPROGRESS 1 2\n#!write models/type00.hvm\nDONE\n"
                          : "STEP Building\nPROGRESS 1 2\nERROR no space left\n");
-    SetTestEnvironment("HV_STANDIN_RECORD", (root / "game-record.txt").string().c_str());
   }
-  void TearDown() override { SetTestEnvironment("HV_STANDIN_RECORD", nullptr); }
 
   // The scenario's first start, or the next start: no switch, no game,
   // the image picked if setup runs.
@@ -84,8 +81,7 @@ struct FaultMatrixTest : ::testing::TestWithParam<MatrixSlice> {
     // What a run makes. Under Wine the game started by the last run may
     // still hold its folder.
     std::error_code still_held;
-    for (const char* name : {"data", "setup.log", "models/type00.hvm", "models/ships-not-now",
-                             "game-record.txt"}) {
+    for (const char* name : {"data", "setup.log", "models/type00.hvm", "models/ships-not-now"}) {
       fs::remove_all(root / name, still_held);
     }
     ScopedFake fake;

@@ -53,7 +53,7 @@ std::string Times(const std::string& text, int n) {
   return all;
 }
 
-void RunRow(const Row& row) {
+void RunRow(Row row) {
   TempDir dir;
   ScopedFake fake;
   fs::path root = dir.path / "Halvorn Glint";
@@ -83,9 +83,8 @@ void RunRow(const Row& row) {
     std::swap(held, g_setup_log);
   }
 
-  std::vector<std::u16string> words = row.args;  // setup_from points into them
-  std::vector<WCHAR*> args;
-  for (std::u16string& word : words) args.push_back(word.data());
+  std::vector<WCHAR*> args;  // setup_from points into the row's copy
+  for (std::u16string& word : row.args) args.push_back(word.data());
   LauncherOptions options = DefaultOptions();
   ParseSwitches(args.data(), static_cast<int32_t>(args.size()), &options);
   // The launcher's own folder is looked for first, when the program starts.
@@ -132,7 +131,6 @@ void RunRow(const Row& row) {
   }
   EXPECT_EQ(seen, row.seen);
   EXPECT_NE(boxes.find(row.box_says), std::u16string::npos);
-  EXPECT_TRUE(fake->box_answers.empty());
   EXPECT_EQ(OpenHandleReport(), "");
   // The ship setup runs in the release folder. (Its arguments need no check
   // here: split wrongly, the stand-in takes itself for the game.)

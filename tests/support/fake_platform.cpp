@@ -144,9 +144,7 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
     shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
   }
   f.events.push_back(shown);
-  if (f.dialog_answers.empty()) {
-    return FALSE;
-  }
+  if (f.dialog_answers.empty()) return FALSE;
   std::optional<std::u16string> answer = f.dialog_answers.front();
   f.dialog_answers.pop_front();
   if (!answer || answer->size() + 1 > ofn->nMaxFile) return FALSE;

@@ -47,8 +47,7 @@ struct FakePlatform {
   uint32_t fault_error = 31;     // what GetLastError answers after a fault (ERROR_GEN_FAILURE)
   bool last_call_faulted = false;
   // ReadFile / WriteFile calls whose count is cut to at most one byte.
-  int short_read_nth = 0;
-  int short_write_nth = 0;
+  int short_read_nth = 0, short_write_nth = 0;
   // A disc's unreadable sectors: a read reaching one of these byte offsets
   // fails (with fault_error), each the given number of times (-1: always).
   std::map<int64_t, int> unreadable;
