@@ -24,7 +24,7 @@ struct Row {
   // Of: data game python not-now; held (the log, by another launcher), open
   // (the log, by this one before the run), locked (the launcher's lock, by
   // another launcher of the folder).
-  const char* release;
+  std::string release;
   std::vector<std::u16string> args;
   std::vector<int> answers;
   std::string script;  // the ship-setup script, when not empty
@@ -35,16 +35,11 @@ struct Row {
   Op fault = Op::kCount;           // its first call fails
 };
 
-bool Has(const std::string& list, const std::string& word) {
-  return (" " + list + " ").find(" " + word + " ") != std::string::npos;
-}
-
-// Whether a stand-in program recorded `folder` as its current one.
+// Whether a stand-in program's record starts with `folder` as its current one.
 bool RecordedIn(const std::string& record, const fs::path& folder) {
-  size_t at = record.find("cwd=");
   std::error_code ec;
-  return at != std::string::npos &&
-         fs::equivalent(record.substr(at + 4, record.find('\n', at) - at - 4), folder, ec);
+  return record.starts_with("cwd=") &&
+         fs::equivalent(record.substr(4, record.find('\n') - 4), folder, ec);
 }
 
 std::string Times(const std::string& text, int n) {
@@ -57,9 +52,9 @@ void RunRow(Row row) {
   TempDir dir;
   ScopedFake fake;
   fs::path root = dir.path / "Halvorn Glint";
-  MakeReleaseFolder(root, {Has(row.release, "game"), Has(row.release, "data"),
-                           Has(row.release, "python")});
-  if (Has(row.release, "not-now")) WriteFileBytes(root / "models" / "ships-not-now", "");
+  auto has = [&](const char* word) { return row.release.find(word) != std::string::npos; };
+  MakeReleaseFolder(root, {has("game"), has("data"), has("python")});
+  if (has("not-now")) WriteFileBytes(root / "models" / "ships-not-now", "");
   if (!row.script.empty()) WriteFileBytes(root / "tools" / "install_ships.py", row.script);
   // The log is appended to, never replaced.
   WriteFileBytes(root / "setup.log", "earlier\r\n");
@@ -68,7 +63,7 @@ void RunRow(Row row) {
   fake->box_answers.assign(row.answers.begin(), row.answers.end());
   fake->fail_op = row.fault;
   fake->fail_op_nth = 1;
-  if (Has(row.release, "open")) {
+  if (has("open")) {
     // Opened before the run so that the child's probe can be given its
     // handle's value: the log is no handle of the child's.
     OpenSetupLog();
@@ -76,9 +71,9 @@ void RunRow(Row row) {
                        std::to_string(reinterpret_cast<uintptr_t>(g_setup_log)).c_str());
   }
   HANDLE lock = nullptr;
-  if (Has(row.release, "locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
+  if (has("locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
   HANDLE held = INVALID_HANDLE_VALUE;
-  if (Has(row.release, "held")) {
+  if (has("held")) {
     OpenSetupLog();  // as another launcher
     std::swap(held, g_setup_log);
   }
@@ -125,16 +120,16 @@ void RunRow(Row row) {
     seen += u" ";
   }
   seen += u"|";
-  for (const char16_t* file :
-       {u"models/ships-not-now", u"models/type00.hvm", u"python-record.txt"}) {
+  for (const char16_t* file : {u"models/ships-not-now", u"models/type00.hvm"}) {
     if (Exists(root / file)) seen += u" " + std::u16string(file);
   }
   EXPECT_EQ(seen, row.seen);
   EXPECT_NE(boxes.find(row.box_says), std::u16string::npos);
   EXPECT_EQ(OpenHandleReport(), "");
-  // The ship setup runs in the release folder. (Its arguments need no check
-  // here: split wrongly, the stand-in takes itself for the game.)
-  std::string python = ReadFileBytes(root / "python-record.txt");
+  // The ship setup runs in the release folder, as the model it writes
+  // records. (Its arguments need no check here: split wrongly, the stand-in
+  // takes itself for the game.)
+  std::string python = ReadFileBytes(root / "models" / "type00.hvm");
   if (!python.empty()) EXPECT_TRUE(RecordedIn(python, root)) << python;
   // The game, with its one switch, in the data folder; it runs on after the
   // launcher: wait, boundedly, for its record.
@@ -207,15 +202,14 @@ const Row kRows[] = {
      u"| models/ships-not-now"},
     // --ships asks again; yes builds, showing each step's progress.
     {"data game python not-now open", {u"--ships", u"--no-play"}, {IDYES},
-     "#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
+     "STEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
          "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild, 0,
      "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " +
          std::string(251, 'a') + Times("\xc3\x83\xc2\xa9", 10) +
          "\r\nships: PROGRESS 1 2\r\nships: STEP Painting\r\nships: PROGRESS 4294967296 -1\r\n"
          "ships: DONE\r\nships: installed\r\n",
      u"ask show python.exe [Building hulls\n3 of 10] [" + std::u16string(251, u'a') +
-         u"\u00e9\u00e9\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm "
-         u"python-record.txt"},
+         u"\u00e9\u00e9\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm"},
     // Two failures (the pipe not made, then a setup ending without a word)
     // are logged and one box tells the second one's reason.
     {"data game python", {}, {IDYES}, "#!exit 3\n", 0,
