@@ -21,14 +21,13 @@
 namespace {
 
 struct Row {
-  const char* name;
-  // Of: data game python script not-now, the log held (by another
-  // launcher) or open (by this one, before the run), the launcher's lock
-  // held (by another launcher of the folder).
-  const char* release;
+  // Of: data game python not-now; held (the log, by another launcher), open
+  // (the log, by this one before the run), locked (the launcher's lock, by
+  // another launcher of the folder).
+  std::string release;
   std::vector<std::u16string> args;
   std::vector<int> answers;
-  std::string script;
+  std::string script;  // the ship-setup script, when not empty
   int exit;
   std::string log;      // what the run appends; $D is the data directory
   std::u16string seen;  // boxes by icon, windows, [window texts], programs; "|", files there
@@ -36,36 +35,11 @@ struct Row {
   Op fault = Op::kCount;           // its first call fails
 };
 
-bool Has(const std::string& list, const std::string& word) {
-  return (" " + list + " ").find(" " + word + " ") != std::string::npos;
-}
-
-std::u16string Seen(const fs::path& root) {
-  static const std::u16string kIcons[] = {u"box", u"error", u"ask", u"warn", u"info"};
-  std::u16string seen;
-  for (const FakeEvent& e : Fake().events) {
-    // Any other event (a dialog: no row expects one) still leaves its space.
-    if (e.kind == FakeEvent::kBox) seen += kIcons[(e.type >> 4) & 7];
-    if (e.kind == FakeEvent::kWindowShown) seen += u"show";
-    if (e.kind == FakeEvent::kWindowText) seen += u"[" + e.text + u"]";
-    if (e.kind == FakeEvent::kWindowGone) seen += u"gone";
-    if (e.kind == FakeEvent::kProcess) seen += e.caption.substr(e.caption.rfind(u'\\') + 1);
-    seen += u" ";
-  }
-  seen += u"|";
-  for (const char16_t* file :
-       {u"models/ships-not-now", u"models/type00.hvm", u"python-record.txt"}) {
-    if (Exists(root / file)) seen += u" " + std::u16string(file);
-  }
-  return seen;
-}
-
-// Whether a stand-in program recorded `folder` as its current one.
+// Whether a stand-in program's record starts with `folder` as its current one.
 bool RecordedIn(const std::string& record, const fs::path& folder) {
-  size_t at = record.find("cwd=");
   std::error_code ec;
-  return at != std::string::npos &&
-         fs::equivalent(record.substr(at + 4, record.find('\n', at) - at - 4), folder, ec);
+  return record.starts_with("cwd=") &&
+         fs::equivalent(record.substr(4, record.find('\n') - 4), folder, ec);
 }
 
 std::string Times(const std::string& text, int n) {
@@ -74,15 +48,14 @@ std::string Times(const std::string& text, int n) {
   return all;
 }
 
-void RunRow(const Row& row) {
-  SCOPED_TRACE(row.name);
+void RunRow(Row row) {
   TempDir dir;
   ScopedFake fake;
   fs::path root = dir.path / "Halvorn Glint";
-  MakeReleaseFolder(root, {false, Has(row.release, "game"), Has(row.release, "data"),
-                           Has(row.release, "python")});
-  if (Has(row.release, "not-now")) WriteFileBytes(root / "models" / "ships-not-now", "");
-  if (Has(row.release, "script")) WriteFileBytes(root / "tools" / "install_ships.py", row.script);
+  auto has = [&](const char* word) { return row.release.find(word) != std::string::npos; };
+  MakeReleaseFolder(root, {has("game"), has("data"), has("python")});
+  if (has("not-now")) WriteFileBytes(root / "models" / "ships-not-now", "");
+  if (!row.script.empty()) WriteFileBytes(root / "tools" / "install_ships.py", row.script);
   // The log is appended to, never replaced.
   WriteFileBytes(root / "setup.log", "earlier\r\n");
   SetInstallRoot(Wide(root).c_str());
@@ -90,7 +63,7 @@ void RunRow(const Row& row) {
   fake->box_answers.assign(row.answers.begin(), row.answers.end());
   fake->fail_op = row.fault;
   fake->fail_op_nth = 1;
-  if (Has(row.release, "open")) {
+  if (has("open")) {
     // Opened before the run so that the child's probe can be given its
     // handle's value: the log is no handle of the child's.
     OpenSetupLog();
@@ -98,16 +71,15 @@ void RunRow(const Row& row) {
                        std::to_string(reinterpret_cast<uintptr_t>(g_setup_log)).c_str());
   }
   HANDLE lock = nullptr;
-  if (Has(row.release, "locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
+  if (has("locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
   HANDLE held = INVALID_HANDLE_VALUE;
-  if (Has(row.release, "held")) {
+  if (has("held")) {
     OpenSetupLog();  // as another launcher
     std::swap(held, g_setup_log);
   }
 
-  std::vector<std::u16string> words = row.args;  // setup_from points into them
-  std::vector<WCHAR*> args;
-  for (std::u16string& word : words) args.push_back(word.data());
+  std::vector<WCHAR*> args;  // setup_from points into the row's copy
+  for (std::u16string& word : row.args) args.push_back(word.data());
   LauncherOptions options = DefaultOptions();
   ParseSwitches(args.data(), static_cast<int32_t>(args.size()), &options);
   // The launcher's own folder is looked for first, when the program starts.
@@ -129,33 +101,47 @@ void RunRow(const Row& row) {
   if (size_t at = log.find("$D"); at != std::string::npos)
     log.replace(at, 2, Utf8(g_paths.data_dir));
   EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n" + log);
-  EXPECT_EQ(Seen(root), row.seen);
-  std::u16string boxes;
+  static const std::u16string kIcons[] = {u"box", u"error", u"ask", u"warn", u"info"};
+  std::u16string seen, boxes;
   for (const FakeEvent& e : fake->events) {
+    // Any other event (a dialog: no row expects one) still leaves its space.
+    if (e.kind == FakeEvent::kBox) seen += kIcons[(e.type >> 4) & 7];
     if (e.kind == FakeEvent::kBox) boxes += e.text;
-    // The game starts as a program of its own (not suspended, not a debuggee
-    // that ends with the launcher); the ship setup without a console window.
+    if (e.kind == FakeEvent::kWindowShown) seen += u"show";
+    if (e.kind == FakeEvent::kWindowText) seen += u"[" + e.text + u"]";
+    if (e.kind == FakeEvent::kWindowGone) seen += u"gone";
     if (e.kind == FakeEvent::kProcess) {
+      seen += e.caption.substr(e.caption.rfind(u'\\') + 1);
+      // The game starts as a program of its own (not suspended, not a
+      // debuggee that ends with the launcher); the ship setup without a
+      // console window.
       EXPECT_EQ(e.type, e.caption.ends_with(u"hv1-glint.exe") ? 0u : uint32_t{CREATE_NO_WINDOW});
     }
+    seen += u" ";
   }
+  seen += u"|";
+  for (const char16_t* file : {u"models/ships-not-now", u"models/type00.hvm"}) {
+    if (Exists(root / file)) seen += u" " + std::u16string(file);
+  }
+  EXPECT_EQ(seen, row.seen);
   EXPECT_NE(boxes.find(row.box_says), std::u16string::npos);
-  EXPECT_TRUE(fake->box_answers.empty());
   EXPECT_EQ(OpenHandleReport(), "");
-  // The ship setup runs in the release folder. (Its arguments need no check
-  // here: split wrongly, the stand-in takes itself for the game.)
-  std::string python = ReadFileBytes(root / "python-record.txt");
+  // The ship setup runs in the release folder, as the model it writes
+  // records. (Its arguments need no check here: split wrongly, the stand-in
+  // takes itself for the game.)
+  std::string python = ReadFileBytes(root / "models" / "type00.hvm");
   if (!python.empty()) EXPECT_TRUE(RecordedIn(python, root)) << python;
   // The game, with its one switch, in the data folder; it runs on after the
   // launcher: wait, boundedly, for its record.
-  std::string game;
-  bool started = row.exit == 0 && row.seen.find(u"hv1-glint.exe") != std::u16string::npos;
-  for (int i = 0; started && i < 200 && !game.ends_with("arg=--dx12\n"); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    game = ReadFileBytes(root / "game-record.txt");
+  if (row.exit == 0 && row.seen.find(u"hv1-glint.exe") != std::u16string::npos) {
+    std::string game;
+    for (int i = 0; i < 200 && !game.ends_with("arg=--dx12\n"); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      game = ReadFileBytes(root / "game-record.txt");
+    }
+    EXPECT_TRUE(RecordedIn(game, root / "data" / "HV1") &&
+                game.ends_with("\nargc=2\narg=--dx12\n")) << game;
   }
-  if (started) EXPECT_TRUE(RecordedIn(game, root / "data" / "HV1") &&
-                           game.ends_with("\nargc=2\narg=--dx12\n")) << game;
   SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
   SetTestEnvironment("HV_PROBE_HANDLE", nullptr);
 }
@@ -188,73 +174,75 @@ const std::string kLongStep = std::string(251, 'a') + Times("\xc3\xa9", 10);
 
 // clang-format off
 const Row kRows[] = {
-    {"the game starts; switches that are nearly ours change nothing", "data game script",
-     {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play ", u"--no"}, {}, kBuild, 0, "",
-     u"hv1-glint.exe |"},
-    {"a missing game program is the user's to fix", "data", {}, {}, "", 1, "",
-     u"hv1-glint.exe error |", u"couldn't start bin\\hv1-glint.exe"},
-    {"--setup runs setup over installed data; cancelling it fails the run", "data game",
-     {u"--setup"}, {}, "", 1, "setup: data in $D\r\nsetup not done\r\n", u"info |"},
-    {"the last --setup-from counts and takes the next word as its path, even a switch",
-     "data game", {u"--setup-from", u"a.iso", u"--setup-from", u"--setup-from", u"x"}, {}, "", 1,
+    // The game starts; switches that are nearly ours change nothing; without
+    // the interpreter no ships are offered.
+    {"data game", {u"--SETUP", u"--setup=1", u"-setup", u"setup", u"--no-play ", u"--no"}, {},
+     kBuild, 0, "", u"hv1-glint.exe |"},
+    // A missing game program is the user's to fix.
+    {"data", {}, {}, "", 1, "", u"hv1-glint.exe error |", u"couldn't start bin\\hv1-glint.exe"},
+    // --setup runs setup over installed data; cancelling it fails the run.
+    {"data game", {u"--setup"}, {}, "", 1, "setup: data in $D\r\nsetup not done\r\n", u"info |"},
+    // The last --setup-from counts and takes the next word as its path, even
+    // a switch.
+    {"data game", {u"--setup-from", u"a.iso", u"--setup-from", u"--setup-from", u"x"}, {}, "", 1,
      "setup: data in $D\r\ncan't open --setup-from\r\nsetup not done\r\n", u"|"},
-    {"--setup-from asks nothing; a log line is cut at 1020 characters", "data game",
-     {u"--setup-from", std::u16string(1500, u'x')}, {}, "", 1,
+    // --setup-from asks nothing; a log line is cut at 1020 characters.
+    {"data game", {u"--setup-from", std::u16string(1500, u'x')}, {}, "", 1,
      "setup: data in $D\r\ncan't open " + std::string(1009, 'x') + "\r\nsetup not done\r\n",
      u"|"},
-    {"a log another launcher holds gets nothing from this one", "data game python script held",
-     {u"--ships-yes", u"--no-play"}, {}, kBuild, 0, "", u"python.exe | models/type00.hvm"},
-    {"declining the ships leaves the marker", "data game python script", {u"--no-play"}, {IDNO},
-     kBuild, 0, "ships: not now\r\n", u"ask | models/ships-not-now",
-     u"(271 MB) from downloads.halvornglint.net and builds"},
-    // --no-play stops before the game; --setup-from as the last word is ignored.
-    {"after a decline a plain start asks nothing", "data game python script not-now",
-     {u"--no-play", u"--setup-from"}, {}, kBuild, 0, "", u"| models/ships-not-now"},
-    {"--ships asks again; yes builds, showing each step's progress",
-     "data game python script not-now open", {u"--ships", u"--no-play"}, {IDYES},
-     "#!record\nSTEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
+    // A log another launcher holds gets nothing from this one.
+    {"data game python held", {u"--ships-yes", u"--no-play"}, {}, kBuild, 0, "",
+     u"python.exe | models/type00.hvm"},
+    // Declining the ships leaves the marker.
+    {"data game python", {u"--no-play"}, {IDNO}, kBuild, 0, "ships: not now\r\n",
+     u"ask | models/ships-not-now", u"(271 MB) from downloads.halvornglint.net and builds"},
+    // After a decline a plain start asks nothing; --no-play stops before the
+    // game; --setup-from as the last word is ignored.
+    {"data game python not-now", {u"--no-play", u"--setup-from"}, {}, kBuild, 0, "",
+     u"| models/ships-not-now"},
+    // --ships asks again; yes builds, showing each step's progress.
+    {"data game python not-now open", {u"--ships", u"--no-play"}, {IDYES},
+     "STEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
          "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild, 0,
      "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " +
          std::string(251, 'a') + Times("\xc3\x83\xc2\xa9", 10) +
          "\r\nships: PROGRESS 1 2\r\nships: STEP Painting\r\nships: PROGRESS 4294967296 -1\r\n"
          "ships: DONE\r\nships: installed\r\n",
      u"ask show python.exe [Building hulls\n3 of 10] [" + std::u16string(251, u'a') +
-         u"\u00e9\u00e9\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm "
-         u"python-record.txt"},
-    {"two failures are logged and one box tells the second one's reason",
-     "data game python script", {}, {IDYES}, "#!first ERROR network down\n", 0,
-     "ships: ERROR network down\r\nships: failed: network down\r\nships: failed: " + kStandstill +
-         "\r\n",
-     u"ask show python.exe gone show python.exe gone warn hv1-glint.exe |",
-     u"couldn't be set up: the ship setup stopped part way"},
-    {"--ships-yes asks nothing, shows nothing and offers again after a decline",
-     "data game python script not-now", {u"--ships-yes", u"--no-play"}, {}, kOdd, 0,
-     kOddLog + kOddLog, u"python.exe python.exe |"},
+         u"\u00e9\u00e9\n1 of 2] [Painting\n4294967295 of 4294967295] gone | models/type00.hvm"},
+    // Two failures (the pipe not made, then a setup ending without a word)
+    // are logged and one box tells the second one's reason.
+    {"data game python", {}, {IDYES}, "#!exit 3\n", 0,
+     "ships: failed: couldn't start the ship setup\r\nships: failed: " + kStandstill + "\r\n",
+     u"ask show gone show python.exe gone warn hv1-glint.exe |",
+     u"couldn't be set up: the ship setup stopped part way", Op::CreatePipe},
+    // --ships-yes asks nothing, shows nothing and offers again after a
+    // decline; an interpreter that does not start fails one try.
+    {"data game python not-now", {u"--ships-yes", u"--no-play"}, {}, kOdd, 0,
+     "ships: failed: couldn't start bin\\python\\python.exe\r\n" + kOddLog, u"python.exe |", u"",
+     Op::CreateProcessW},
     // The output ends when the pipe does: a grandchild holding it is waited
     // for and what it prints counts.
-    {"a pipe that cannot be made fails one try and the second builds", "data game python script",
-     {u"--ships-yes", u"--no-play"}, {},
+    {"data game python", {u"--ships-yes", u"--no-play"}, {},
      kFlood + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
-     "ships: failed: couldn't start the ship setup\r\n" + kFloodLog +
-         "ships: DONE\r\nships: installed\r\n",
-     u"python.exe | models/type00.hvm", u"", Op::CreatePipe},
+     kFloodLog + "ships: DONE\r\nships: installed\r\n", u"python.exe | models/type00.hvm"},
     // One launcher at a time in a folder: a second says so (in the log when
     // unattended) and does nothing more.
-    {"a second start while one runs", "data game python script locked", {}, {}, kBuild, 1, "",
-     u"info |", u"Halvorn Glint is already running"},
-    {"a second unattended start while one runs", "game locked", {u"--setup-from", u"x.iso"}, {},
-     "", 1, "setup: Halvorn Glint is already running in this folder; this start ends\r\n", u"|"},
-    {"an interpreter that does not start fails one try", "data game python script",
-     {u"--ships-yes", u"--no-play"}, {}, kBuild, 0,
-     "ships: failed: couldn't start bin\\python\\python.exe\r\nships: DONE\r\nships: installed\r\n",
-     u"python.exe | models/type00.hvm", u"", Op::CreateProcessW},
-    {"a launcher that can't find its own folder does nothing", "data game", {}, {}, "", 1, "",
-     u"error |", u"can't find its own folder", Op::GetModuleFileNameW},
+    {"data game python locked", {}, {}, kBuild, 1, "", u"info |",
+     u"Halvorn Glint is already running"},
+    {"game locked", {u"--setup-from", u"x.iso"}, {}, "", 1,
+     "setup: Halvorn Glint is already running in this folder; this start ends\r\n", u"|"},
+    // A launcher that can't find its own folder does nothing.
+    {"data game", {}, {}, "", 1, "", u"error |", u"can't find its own folder",
+     Op::GetModuleFileNameW},
 };
 // clang-format on
 
 TEST(RunTest, WholeRuns) {
-  for (const Row& row : kRows) RunRow(row);
+  for (const Row& row : kRows) {
+    SCOPED_TRACE("row " + std::to_string(&row - kRows));
+    RunRow(row);
+  }
 }
 
 }  // namespace

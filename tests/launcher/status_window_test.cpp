@@ -13,20 +13,19 @@ namespace {
 // DPI the system can't give (0) counts as 96 for the system, and as no
 // difference for the window.
 TEST(StatusWindowTest, ScaledToTheScreensDpiAndCentred) {
-  struct Case {
+  const struct {
     uint32_t system_dpi, window_dpi;
     std::vector<std::array<int32_t, 2>> sizes;  // as made, then as moved
   } cases[] = {{192, 0, {{920, 180}}}, {0, 96, {{460, 90}}}, {96, 144, {{460, 90}, {690, 135}}},
                {120, 120, {{575, 113}}}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ScopedFake fake;
     fake->system_dpi = c.system_dpi;
     fake->window_dpi = c.window_dpi;
+    // A DPI of 0 is the call failing.
     fake->fail_op = c.system_dpi == 0 ? Op::GetDpiForSystem : Op::GetDpiForWindow;
     fake->fail_op_nth = c.system_dpi == 0 || c.window_dpi == 0 ? 1 : 0;
-    HWND window = ShowStatusWindow(u"Installing");
-    ASSERT_NE(window, nullptr);
-    DestroyWindow(window);
+    DestroyWindow(ShowStatusWindow(u"Installing"));
     const int32_t screen[2] = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     std::vector<std::array<int32_t, 2>> sizes;
     for (const FakeEvent& e : fake->Of({FakeEvent::kWindowShown, FakeEvent::kWindowMoved})) {

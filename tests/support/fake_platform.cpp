@@ -35,6 +35,17 @@ void Opened(std::set<void*>& set, void* h) {
   if (h != nullptr && h != INVALID_HANDLE_VALUE) set.insert(h);
 }
 
+// A file, find or mutex handle a call gives is open until released.
+template <class R>
+R Tracked(Op, R r) {
+  return r;
+}
+PfHandle Tracked(Op op, PfHandle h) {
+  if (op == Op::CreateFileW || op == Op::CreateMutexW) Opened(g_fake->open_handles, h);
+  if (op == Op::FindFirstFileW) Opened(g_fake->open_finds, h);
+  return h;
+}
+
 // Whether `h` was open; releasing something not open is counted.
 bool Released(std::set<void*>& set, void* h) {
   if (set.erase(h) != 0) return true;
@@ -47,13 +58,6 @@ std::u16string Text(const PfChar* s) { return s ? std::u16string(s) : std::u16st
 // The operations the fake answers itself, reached only when the call is not
 // to fail (releases excepted: a failed one still releases, so a fault run
 // leaks nothing).
-PfHandle OwnCreateFileW(const PfChar* name, uint32_t access, uint32_t share,
-                        PfSecurityAttributes* sa, uint32_t disposition, uint32_t flags,
-                        PfHandle t) {
-  PfHandle h = g_fake->below.CreateFileW(name, access, share, sa, disposition, flags, t);
-  Opened(g_fake->open_handles, h);
-  return h;
-}
 PfBool OwnReadFile(PfHandle file, void* buffer, uint32_t n, uint32_t* read, void* o) {
   int64_t at = 0;
   if (!g_fake->unreadable.empty() && g_fake->below.SetFilePointerEx(file, 0, &at, FILE_CURRENT)) {
@@ -75,11 +79,6 @@ PfBool OwnCloseHandle(PfHandle h) {
   Released(g_fake->open_handles, h);
   return g_fake->below.CloseHandle(h);
 }
-PfHandle OwnFindFirstFileW(const PfChar* pattern, PfFindData* data) {
-  PfHandle h = g_fake->below.FindFirstFileW(pattern, data);
-  Opened(g_fake->open_finds, h);
-  return h;
-}
 PfBool OwnFindClose(PfHandle h) {
   Released(g_fake->open_finds, h);
   return g_fake->below.FindClose(h);
@@ -99,18 +98,12 @@ PfBool OwnCreateProcessW(const PfChar* app, PfChar* cmd, PfSecurityAttributes* p
 uint32_t OwnGetLastError() {
   return g_fake->last_call_faulted ? g_fake->fault_error : g_fake->below.GetLastError();
 }
-PfHandle OwnCreateMutexW(PfSecurityAttributes* sa, PfBool owner, const PfChar* name) {
-  PfHandle h = g_fake->below.CreateMutexW(sa, owner, name);
-  Opened(g_fake->open_handles, h);
-  return h;
-}
+// The launcher asks only for the space free to it.
 PfBool OwnGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, uint64_t* total,
                               uint64_t* total_free) {
   if (!g_fake->free_bytes)
     return g_fake->below.GetDiskFreeSpaceExW(folder, free_to_caller, total, total_free);
-  for (uint64_t* answer : {free_to_caller, total, total_free}) {
-    if (answer) *answer = *g_fake->free_bytes;
-  }
+  *free_to_caller = *g_fake->free_bytes;
   return TRUE;
 }
 uint32_t OwnGetDpiForSystem() {
@@ -138,7 +131,6 @@ int32_t OwnMessageBoxW(PfWindow owner, const PfChar* text, const PfChar* caption
   }
   uint32_t buttons = type & 0xF;
   if (buttons == MB_OK) return IDOK;
-  ++f.unscripted;
   return buttons == MB_YESNO ? IDNO : IDCANCEL;
 }
 PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
@@ -151,10 +143,7 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
     shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
   }
   f.events.push_back(shown);
-  if (f.dialog_answers.empty()) {
-    ++f.unscripted;
-    return FALSE;
-  }
+  if (f.dialog_answers.empty()) return FALSE;
   std::optional<std::u16string> answer = f.dialog_answers.front();
   f.dialog_answers.pop_front();
   if (!answer || answer->size() + 1 > ofn->nMaxFile) return FALSE;
@@ -164,7 +153,8 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
 PfWindow OwnCreateWindowExW(uint32_t, const PfChar*, const PfChar* name, uint32_t style,
                             int32_t x, int32_t y, int32_t width, int32_t height, PfWindow, void*,
                             void*, void*) {
-  PfWindow window = new char(0);
+  static uintptr_t made = 0;  // a window is a number of its own, never dereferenced
+  PfWindow window = reinterpret_cast<PfWindow>(++made);
   g_fake->open_windows.insert(window);
   g_fake->events.push_back({.kind = FakeEvent::kWindowShown, .text = Text(name), .type = style,
                             .place = {x, y, width, height}});
@@ -184,9 +174,7 @@ PfBool OwnSetWindowTextW(PfWindow, const PfChar* text) {
 PfBool OwnUpdateWindow(PfWindow) { return TRUE; }
 PfBool OwnDestroyWindow(PfWindow window) {
   g_fake->events.push_back({FakeEvent::kWindowGone});
-  if (!Released(g_fake->open_windows, window)) return FALSE;
-  delete static_cast<char*>(window);
-  return TRUE;
+  return Released(g_fake->open_windows, window);
 }
 
 bool Releases(Op op) {
@@ -213,7 +201,7 @@ const PlatformOps kFake = {
   .name = [] parameters -> result {                                 \
     bool fail = !NeverFails(Op::name) && Fault(Op::name);           \
     if (fail && !Releases(Op::name)) return failure;                \
-    result r = Own##name arguments;                                 \
+    result r = Tracked(Op::name, Own##name arguments);              \
     return fail ? failure : r;                                      \
   },
     HV_PLATFORM_OPERATIONS(HV_FAKE_ENTRY)
@@ -241,7 +229,6 @@ ScopedFake::ScopedFake(const PlatformOps& below)
 
 ScopedFake::~ScopedFake() {
   if (g_fake->open_handles.count(g_setup_log) != 0) CloseHandle(g_setup_log);
-  for (void* w : g_fake->open_windows) delete static_cast<char*>(w);
   delete g_fake;
   g_fake = saved_fake_;
   g_platform = saved_platform_;

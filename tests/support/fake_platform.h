@@ -47,17 +47,15 @@ struct FakePlatform {
   uint32_t fault_error = 31;     // what GetLastError answers after a fault (ERROR_GEN_FAILURE)
   bool last_call_faulted = false;
   // ReadFile / WriteFile calls whose count is cut to at most one byte.
-  int short_read_nth = 0;
-  int short_write_nth = 0;
+  int short_read_nth = 0, short_write_nth = 0;
   // A disc's unreadable sectors: a read reaching one of these byte offsets
   // fails (with fault_error), each the given number of times (-1: always).
   std::map<int64_t, int> unreadable;
 
   // Answers. An unscripted box answers IDOK for MB_OK, otherwise IDCANCEL
-  // (IDNO for MB_YESNO); an unscripted dialog is cancelled. Both are counted.
+  // (IDNO for MB_YESNO); an unscripted dialog is cancelled.
   std::deque<int> box_answers;
   std::deque<std::optional<std::u16string>> dialog_answers;  // nullopt cancels
-  int unscripted = 0;
 
   // Answers that stand in for the system's when set: the free space of every
   // disk, and the DPI of the system and of every window.
@@ -72,7 +70,6 @@ struct FakePlatform {
   PlatformOps below;  // where calls go that the fake does not answer itself
 
   std::vector<FakeEvent> Of(std::initializer_list<FakeEvent::Kind> kinds) const;
-  std::vector<FakeEvent> Boxes() const { return Of({FakeEvent::kBox}); }
   std::vector<FakeEvent> Windows() const {  // shown, text changed, gone
     return Of({FakeEvent::kWindowShown, FakeEvent::kWindowText, FakeEvent::kWindowGone});
   }

@@ -1,15 +1,12 @@
 // Temporary release folders laid out as the real one.
 #pragma once
 
-#include <string>
-
 #include "tests/support/files.h"
 
 struct ReleaseParts {
-  bool launcher = false;  // the built launcher program at the top (HV_LAUNCHER_FILE)
-  bool game = true;       // bin\hv1-glint.exe (the stand-in game)
-  bool data = true;       // data\HV1\GAMEDAT holding 20 files: counts as installed
-  bool python = false;    // bin\python\python.exe (the stand-in interpreter)
+  bool game = true;     // bin\hv1-glint.exe (the stand-in game)
+  bool data = true;     // data\HV1\GAMEDAT holding 20 files: counts as installed
+  bool python = false;  // bin\python\python.exe (the stand-in interpreter)
 };
 
 void MakeReleaseFolder(const fs::path& root, const ReleaseParts& parts);

@@ -2,16 +2,6 @@
 
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-
-#include "platform/platform.h"
-#include "platform/posix/handles.h"
-
-uint32_t ExitCodeAtEnd(PfHandle process) {
-  PosixHandle* h = AsPosix(process);
-  SystemPlatform().WaitForSingleObject(process, INFINITE);  // reaps it
-  return WIFEXITED(h->status) ? WEXITSTATUS(h->status) : 128u + WTERMSIG(h->status);
-}
 
 void SetTestEnvironment(const char* name, const char* value) {
   value ? setenv(name, value, 1) : unsetenv(name);

@@ -3,13 +3,6 @@
 
 #include "tests/support/process.h"
 
-uint32_t ExitCodeAtEnd(PfHandle process) {
-  WaitForSingleObject(process, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process, &code);
-  return code;
-}
-
 // Only children read these, from the system's environment block; the tests'
 // values come in the ANSI code page already (std::filesystem::path::string()).
 void SetTestEnvironment(const char* name, const char* value) {
