@@ -3,6 +3,8 @@
 #   scripts/deps.sh demo   the main job: the Linux build and the image maker
 #   scripts/deps.sh        every test: both builds, Wine and Xvfb, the
 #                          sanitizers and fuzzers, the image tools
+#   scripts/deps.sh bench  every test's, and the programs the benchmarks
+#                          measure the tool against
 set -eu
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -24,15 +26,13 @@ if [ "${1:-test}" != demo ]; then
   have isoinfo || need+=(genisoimage)
   have wrestool || need+=(icoutils)
   have bsdtar || need+=(libarchive-tools)
-  have bchunk || need+=(bchunk)
-  have chdman || need+=(mame-tools)
-  have mkudffs || need+=(udftools)
   have clang++ || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need+=(libclang-rt-dev)
   [ -x /usr/bin/time ] || need+=(time)
   [ -x /usr/bin/convert ] || need+=(imagemagick)
 fi
+[ "${1:-test}" = bench ] && { have bchunk || need+=(bchunk); }
 [ ${#need[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" != 0 ]; then
   echo "missing packages: ${need[*]} (run as root, or: sudo apt-get install ${need[*]})" >&2

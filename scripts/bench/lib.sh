@@ -7,7 +7,7 @@
 bench_setup() {
   local name=$1
   shift
-  scripts/deps.sh
+  scripts/deps.sh bench
   cmake --preset linux >/dev/null
   cmake --build --preset linux -j2 --target "$@" >/dev/null
   work=$(mktemp -d "/tmp/hv-bench-$name.XXXXXX")
