@@ -8,7 +8,7 @@
 . "$(dirname "$0")/lib.sh"
 chattr +i "$root" 2>/dev/null || { echo "SKIP: chattr +i is not supported here"; exit 77; }
 trap 'chattr -i "$root"; cleanup' EXIT
-in_background env WINEDEBUG=+msgbox wine "$root/Play Halvorn Glint.exe" 2>"$work/trace"
+env WINEDEBUG=+msgbox wine "$root/Play Halvorn Glint.exe" 2>"$work/trace" &
 press '^Halvorn Glint$' Return
 press '^Halvorn Glint$' Return
 press '^Your Halvorn' Return "$(winpath "$image")"

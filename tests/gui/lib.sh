@@ -1,13 +1,13 @@
 # Shared by the GUI scenarios: a display of their own, the build's Wine prefix
 # (theirs while they run), a temporary release folder holding the Windows
 # launcher, and bounded waits for its windows. What is started here ends with
-# them. A scenario may set ships_script, the stand-in ship setup's script.
+# them. HV_BUILD: the Windows build folder. A scenario may set ships_script,
+# the stand-in ship setup's script.
 set -u
-HV_BUILD=${HV_BUILD:?HV_BUILD: the Windows build folder}
+image="$HV_BUILD/test-images/full.iso"  # (unset, set -u ends the scenario here)
 scenario=$(basename "$0" .sh)
 work=$(mktemp -d "/tmp/hv-gui-$scenario.XXXXXX")
 root="$work/Halvorn Glint"
-image="$HV_BUILD/test-images/full.iso"
 
 # Ends the scenario, keeping a screenshot of how the screen looked.
 fail() {
@@ -59,16 +59,13 @@ printf '%s' "${ships_script:-}" > "$root/tools/install_ships.py"
 # A Unix path as the Windows program sees it.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
-# Starts the command in the background; its exit code lands in $work/rc.
-in_background() {
-  rm -f "$work/rc"
-  ("$@"; echo $? > "$work/rc") &
-}
-
-# Waits up to $2 s for the started command's end; its exit code must be $1.
+# Waits up to $2 s for the end of the program last started in the background
+# (PROGRAM &); its exit code must be $1.
 expect_exit() {
-  within "$2" test -s "$work/rc" || fail "the program did not end within $2 s"
-  [ "$(cat "$work/rc")" = "$1" ] || fail "exit code $(cat "$work/rc"), expected $1"
+  within "$2" eval '! kill -0 $! 2>/dev/null' || fail "the program did not end within $2 s"
+  wait $!
+  local rc=$?
+  [ "$rc" = "$1" ] || fail "exit code $rc, expected $1"
 }
 
 # Sets $w to a visible window named as the pattern (grep -E, a name's lines
