@@ -29,7 +29,6 @@ struct FakeEvent {
   int32_t place[4] = {};          // window shown or moved: x, y, width, height
   bool owner = false;             // box has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
-  PfOpenFileName ofn{};           // dialog, as passed (its pointers valid only in the call)
 };
 
 struct FakePlatform {
