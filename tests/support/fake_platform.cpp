@@ -107,9 +107,9 @@ PfBool OwnGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, ui
   return TRUE;
 }
 uint32_t OwnGetDpiForSystem() {
-  return g_fake->system_dpi ? g_fake->system_dpi : g_fake->below.GetDpiForSystem();
+  return g_fake->system_dpi ? *g_fake->system_dpi : g_fake->below.GetDpiForSystem();
 }
-uint32_t OwnGetDpiForWindow(PfWindow) { return g_fake->window_dpi ? g_fake->window_dpi : 96; }
+uint32_t OwnGetDpiForWindow(PfWindow) { return g_fake->window_dpi.value_or(96); }
 PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_t n) {
   PfBool ok = g_fake->below.CreatePipe(r, w, sa, n);
   if (ok) {

@@ -59,7 +59,7 @@ struct FakePlatform {
   // Answers that stand in for the system's when set: the free space of every
   // disk, and the DPI of the system and of every window.
   std::optional<uint64_t> free_bytes;
-  uint32_t system_dpi = 0, window_dpi = 0;
+  std::optional<uint32_t> system_dpi, window_dpi;  // 0: the call failing
 
   std::vector<FakeEvent> events;  // in the order they happened
 
