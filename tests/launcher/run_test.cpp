@@ -21,9 +21,8 @@
 namespace {
 
 struct Row {
-  // Of: data game python not-now; held (the log, by another launcher), open
-  // (the log, by this one before the run), locked (the launcher's lock, by
-  // another launcher of the folder).
+  // Of: data game python not-now; held (the log, by another launcher), locked
+  // (the launcher's lock, by another launcher of the folder).
   std::string release;
   std::vector<std::u16string> args;
   std::vector<int> answers;
@@ -63,13 +62,6 @@ void RunRow(Row row) {
   fake->box_answers.assign(row.answers.begin(), row.answers.end());
   fake->fail_op = row.fault;
   fake->fail_op_nth = 1;
-  if (has("open")) {
-    // Opened before the run so that the child's probe can be given its
-    // handle's value: the log is no handle of the child's.
-    OpenSetupLog();
-    SetTestEnvironment("HV_PROBE_HANDLE",
-                       std::to_string(reinterpret_cast<uintptr_t>(g_setup_log)).c_str());
-  }
   HANDLE lock = nullptr;
   if (has("locked")) EXPECT_EQ(TakeLauncherLock(&lock), LauncherLock::kHeld);
   HANDLE held = INVALID_HANDLE_VALUE;
@@ -143,7 +135,6 @@ void RunRow(Row row) {
                 game.ends_with("\nargc=2\narg=--dx12\n")) << game;
   }
   SetTestEnvironment("HV_STANDIN_RECORD", nullptr);
-  SetTestEnvironment("HV_PROBE_HANDLE", nullptr);
 }
 
 // The child's output decides, whatever its exit code: only an exact DONE
@@ -201,7 +192,7 @@ const Row kRows[] = {
     {"data game python not-now", {u"--no-play", u"--setup-from"}, {}, kBuild, 0, "",
      u"| models/ships-not-now"},
     // --ships asks again; yes builds, showing each step's progress.
-    {"data game python not-now open", {u"--ships", u"--no-play"}, {IDYES},
+    {"data game python not-now", {u"--ships", u"--no-play"}, {IDYES},
      "STEP Building hulls\nPROGRESS 3 10\nSTEP " + kLongStep +
          "\nPROGRESS 1 2\nSTEP Painting\nPROGRESS 4294967296 -1\n" + kBuild, 0,
      "ships: STEP Building hulls\r\nships: PROGRESS 3 10\r\nships: STEP " +
@@ -217,15 +208,11 @@ const Row kRows[] = {
      u"ask show gone show python.exe gone warn hv1-glint.exe |",
      u"couldn't be set up: the ship setup stopped part way", Op::CreatePipe},
     // --ships-yes asks nothing, shows nothing and offers again after a
-    // decline; an interpreter that does not start fails one try.
-    {"data game python not-now", {u"--ships-yes", u"--no-play"}, {}, kOdd, 0,
-     "ships: failed: couldn't start bin\\python\\python.exe\r\n" + kOddLog, u"python.exe |", u"",
-     Op::CreateProcessW},
-    // The output ends when the pipe does: a grandchild holding it is waited
-    // for and what it prints counts.
-    {"data game python", {u"--ships-yes", u"--no-play"}, {},
-     kFlood + "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
-     kFloodLog + "ships: DONE\r\nships: installed\r\n", u"python.exe | models/type00.hvm"},
+    // decline; an interpreter that does not start fails one try; a flood of
+    // output is read as it comes.
+    {"data game python not-now", {u"--ships-yes", u"--no-play"}, {}, kFlood + kOdd, 0,
+     "ships: failed: couldn't start bin\\python\\python.exe\r\n" + kFloodLog + kOddLog,
+     u"python.exe |", u"", Op::CreateProcessW},
     // One launcher at a time in a folder: a second says so (in the log when
     // unattended) and does nothing more.
     {"data game python locked", {}, {}, kBuild, 1, "", u"info |",

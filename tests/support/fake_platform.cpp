@@ -107,9 +107,9 @@ PfBool OwnGetDiskFreeSpaceExW(const PfChar* folder, uint64_t* free_to_caller, ui
   return TRUE;
 }
 uint32_t OwnGetDpiForSystem() {
-  return g_fake->system_dpi ? g_fake->system_dpi : g_fake->below.GetDpiForSystem();
+  return g_fake->system_dpi ? *g_fake->system_dpi : g_fake->below.GetDpiForSystem();
 }
-uint32_t OwnGetDpiForWindow(PfWindow) { return g_fake->window_dpi ? g_fake->window_dpi : 96; }
+uint32_t OwnGetDpiForWindow(PfWindow) { return g_fake->window_dpi.value_or(96); }
 PfBool OwnCreatePipe(PfHandle* r, PfHandle* w, PfSecurityAttributes* sa, uint32_t n) {
   PfBool ok = g_fake->below.CreatePipe(r, w, sa, n);
   if (ok) {
@@ -137,8 +137,7 @@ PfBool OwnGetOpenFileNameW(PfOpenFileName* ofn) {
   FakePlatform& f = *g_fake;
   FakeEvent shown{.kind = FakeEvent::kDialog,
                   .text = Text(ofn->lpstrTitle),
-                  .buffer_was_empty = ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0,
-                  .ofn = *ofn};
+                  .buffer_was_empty = ofn->lpstrFile != nullptr && ofn->lpstrFile[0] == 0};
   for (const PfChar* p = ofn->lpstrFilter; p && *p; p += std::u16string(p).size() + 1) {
     shown.caption += std::u16string(p) + u"|";  // the list ends at its first empty string
   }
@@ -177,14 +176,6 @@ PfBool OwnDestroyWindow(PfWindow window) {
   return Released(g_fake->open_windows, window);
 }
 
-bool Releases(Op op) {
-  return op == Op::CloseHandle || op == Op::FindClose || op == Op::DestroyWindow;
-}
-
-// The question why a call failed is neither failed nor counted: it reports
-// the fault before it.
-bool NeverFails(Op op) { return op == Op::GetLastError; }
-
 // Every other operation goes below: an overload above, not being a template,
 // is chosen before this one.
 #define HV_FAKE_BELOW(result, name, parameters, arguments, failure) \
@@ -195,14 +186,18 @@ bool NeverFails(Op op) { return op == Op::GetLastError; }
 HV_PLATFORM_OPERATIONS(HV_FAKE_BELOW)
 #undef HV_FAKE_BELOW
 
-// Every operation: counted, failed when asked, else answered.
+// Every operation: counted, failed when asked, else answered. The question
+// why a call failed is neither failed nor counted: it reports the fault
+// before it. A release that fails still releases, so a fault run leaks
+// nothing.
+constexpr Op kReleases[] = {Op::CloseHandle, Op::FindClose, Op::DestroyWindow};
 const PlatformOps kFake = {
-#define HV_FAKE_ENTRY(result, name, parameters, arguments, failure) \
-  .name = [] parameters -> result {                                 \
-    bool fail = !NeverFails(Op::name) && Fault(Op::name);           \
-    if (fail && !Releases(Op::name)) return failure;                \
-    result r = Tracked(Op::name, Own##name arguments);              \
-    return fail ? failure : r;                                      \
+#define HV_FAKE_ENTRY(result, name, parameters, arguments, failure)              \
+  .name = [] parameters -> result {                                              \
+    bool fail = Op::name != Op::GetLastError && Fault(Op::name);                 \
+    if (fail && std::ranges::count(kReleases, Op::name) == 0) return failure;    \
+    result r = Tracked(Op::name, Own##name arguments);                           \
+    return fail ? failure : r;                                                   \
   },
     HV_PLATFORM_OPERATIONS(HV_FAKE_ENTRY)
 #undef HV_FAKE_ENTRY

@@ -29,7 +29,6 @@ struct FakeEvent {
   int32_t place[4] = {};          // window shown or moved: x, y, width, height
   bool owner = false;             // box has an owner; process inherits handles
   bool buffer_was_empty = false;  // dialog: its file buffer was empty when shown
-  PfOpenFileName ofn{};           // dialog, as passed (its pointers valid only in the call)
 };
 
 struct FakePlatform {
@@ -60,7 +59,7 @@ struct FakePlatform {
   // Answers that stand in for the system's when set: the free space of every
   // disk, and the DPI of the system and of every window.
   std::optional<uint64_t> free_bytes;
-  uint32_t system_dpi = 0, window_dpi = 0;
+  std::optional<uint32_t> system_dpi, window_dpi;  // 0: the call failing
 
   std::vector<FakeEvent> events;  // in the order they happened
 
