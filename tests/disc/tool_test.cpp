@@ -143,19 +143,18 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string zeros(40000, '\0');
   struct Case {
     std::string file;  // the input; "x/" a folder, absent when it has no bytes
-    std::string bytes, said, out = "", verify_said = "";
-    std::string data_file = "", data = "";  // beside it
+    std::string bytes, said, out = "", verify_said = "", data = "";
+    std::u8string data_file = u8"";  // beside it, holding `data`
   } cases[] = {
       // A byte-order mark, CR LF, a quoted name; a name in the ANSI code page
       // (not UTF-8) with 2352-byte sectors said for data read with subchannel.
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
-       "", "all tracks.bin", mode1 + std::string(300 * 2352, '\x5A')},
+       "", mode1 + std::string(300 * 2352, '\x5A'), u8"all tracks.bin"},
       {"disc.cue", "FILE t1.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:00:02\n"
        "FILE t2.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", "for t1.bin (2352-byte MODE2",
-       iso, "", "t1.bin", RawSectors(iso, kMode2Raw, 2)},
+       iso, "", RawSectors(iso, kMode2Raw, 2), u8"t1.bin"},
       {"disc.cue", "FILE \"\xDC" "ber.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "\xC3\x9C" "ber.bin (2448-byte MODE1 sectors with subchannel; the sheet says 2352", iso,
-       "", "\xC3\x9C" "ber.bin", RawSectors(iso, kMode1Sub)},
+       "with subchannel; the sheet says", iso, "", RawSectors(iso, kMode1Sub), u8"\u00DCber.bin"},
       {"wide.iso", wide.bytes, "", wide.bytes, "too much folder data to check the rest"},
       // Cut short: named, with what is missing, and not written; whole but
       // for a part of a sector after the volume: written.
@@ -178,7 +177,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"x.isz", "IsZ!" + zeros, "UltraISO .isz image"},
       {"x.cdi", std::string(40000, 1) + std::string("\x06\0\0\x80\0\x10\0\0", 8), "DiscJuggler"},
       // Written all the same, the damaged sectors named with their files.
-      {"disc", RawSectors(iso, kMode2Sub, 0, f05), "F05.DAT: 1 damaged sector\nThose", damaged},
+      {"disc", RawSectors(iso, kMode2Raw, 0, f05), "F05.DAT: 1 damaged sector\nThose", damaged},
       // What is not an image the launcher reads is named, with what to do.
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
       {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + zeros, "(mode byte 0)"},
@@ -201,8 +200,7 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
     if (c.file == "fifo.iso")
       std::system(("mkfifo '" + (dir.path / c.file).string() + "'").c_str());
     if (!c.bytes.empty()) WriteFileBytes(dir.path / c.file, c.bytes);
-    if (!c.data.empty())
-      WriteFileBytes(dir.path / std::u8string(c.data_file.begin(), c.data_file.end()), c.data);
+    if (!c.data.empty()) WriteFileBytes(dir.path / c.data_file, c.data);
     std::string folder = Utf8(Wide(dir.path / ""));
     std::string command = "convert \"" + folder + c.file + "\" \"" + folder +
                           fs::path(c.file).replace_extension(".iso").string() + "\"\n";
@@ -294,9 +292,8 @@ TEST(RipTest, EachWayARipEnds) {
       {disc, {{18 * 2048, -1}, {3 * 2048, -1}}, Op::kCount,
        "zeros):\nHV1\\GAMEDAT\\CONFIG.DEF: 1 damaged sector\n1 damaged sector in no file", zeroed},
       {disc, {}, Op::CreateFileW, "has no disc in it (or its tray is open).", "", ERROR_NOT_READY},
-      {Sized(disc, blocks + 3), {}, Op::kCount,
-       "The disc ends at sector " + std::to_string(blocks) + ", before the end of its volume (" +
-           std::to_string(blocks + 3) + " sectors)"},
+      {Sized(disc, blocks + 3), {}, Op::kCount, "ends at sector " + std::to_string(blocks) +
+       ", before the end of its volume (" + std::to_string(blocks + 3) + " sectors)"},
       {disc, {}, Op::WriteFile, "can't write the image (the disk is full).", "", ERROR_DISK_FULL},
       {disc, {}, Op::kCount, "exists already", "mine"},
       {ReadFileBytes(TestImage("level1.iso")), {}, Op::kCount, "holds another disc, not disc 1"},
