@@ -7,18 +7,14 @@
 # Usage: compare-convert.sh HALVORN_DISC ISO...
 set -eu
 tool=$1
-shift
-for image in "$@"; do
+for image in "${@:2}"; do
   # isoinfo without -R/-J shows the primary tree's own identifiers; drop the
-  # version suffix and one final dot as the reader does.
+  # version suffix and one final dot as the reader does. A record's line:
+  # mode, links, owner, group, size, date (3 fields), "[", extent, flags, name.
   diff <("$tool" list "$image" | sort) <(isoinfo -l -i "$image" | awk '
-    /^Directory listing of / { dir = substr($0, 22); sub(/^\//, "", dir); next }
-    /\[ *[0-9]+ [0-9a-fA-F]+\]/ {
-      split($0, part, /[][] */)  # part[2]: "EXTENT FLAGS", part[3]: the name and a space
-      name = part[3]
-      sub(/ $/, "", name)
-      if (name == "." || name == "..") next
-      sub(/\.?(;.*)?$/, "", name)
-      printf "%s\t%d\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", part[2], $5, dir, name
+    /^Directory listing of / { dir = substr($4, 2) }
+    $9 == "[" && $12 != "." && $12 != ".." {
+      sub(/\.?(;.*)?$/, "", $12)
+      printf "%s\t%d\t%s\t%s%s\n", substr($1, 1, 1) == "d" ? "d" : "f", $10, $5, dir, $12
     }' | sort) >&2 || { echo "FAIL: isoinfo lists $image otherwise" >&2; exit 1; }
 done

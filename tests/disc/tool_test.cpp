@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "disc/install.h"
 #include "disc/manifest.h"
 #include "tests/support/disc_images.h"
 #include "tests/support/fake_platform.h"
@@ -46,31 +45,21 @@ std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pre
          (v2 ? "NER5" : "NERO") + Bytes(sectors.size(), n);
 }
 
-// `raw` (sectors of layout `l`) as an .ecm: MODE1 sectors as one run of type 1
-// records (address and data), each MODE2 one as its sync and header kept (type
-// 0) and a type 2 record (subheader and data); then the end and the checksum.
+// `raw` (sectors of layout `l`) as an .ecm, a record a sector: a MODE1 one as
+// a type 1 record (address and data), a MODE2 one as its sync and header kept
+// (type 0, 16 bytes) and a type 2 record (subheader and data); then the end
+// (the count 0xFFFFFFFF) and the checksum.
 std::string EcmImage(const std::string& raw, const SectorLayout& l) {
   std::string out("ECM\0", 4);
-  // The type in 2 bits, the count less one in 5 bits, then 7 bits a byte.
-  auto record = [&out](int type, uint32_t count) {
-    --count;
-    out += static_cast<char>((count >= 32) << 7 | (count & 31) << 2 | type);
-    for (count >>= 5; count != 0; count >>= 7)
-      out += static_cast<char>((count >= 128) << 7 | (count & 127));
-  };
-  if (l.mode == 1) record(1, static_cast<uint32_t>(raw.size() / l.size));
   for (size_t at = 0; at < raw.size(); at += l.size) {
-    if (l.mode == 2) {
-      record(0, 16);
-      out += raw.substr(at, 16);
-      record(2, 1);
-    }
-    out += l.mode == 1 ? raw.substr(at + 12, 3) : raw.substr(at + 16, 4);
+    if (l.mode == 1)
+      out += '\x01' + raw.substr(at + 12, 3);
+    else
+      out += '\x3C' + raw.substr(at, 16) + '\x02' + raw.substr(at + 16, 4);
     out += raw.substr(at + l.data_offset, 2048);
   }
-  record(0, 0);  // the count 0xFFFFFFFF: the end
   uint32_t edc = ComputeEdc(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
-  return out + Bytes(edc, 4, false);
+  return out + "\xFC\xFF\xFF\xFF\x3F" + Bytes(edc, 4, false);
 }
 
 // What `run` writes to the stream it is given.
@@ -139,9 +128,6 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       "\xEF\xBB\xBF" "REM x\r\nFILE \"all tracks.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
       "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 00 " +
       msf(iso.size() / 2048) + "\r\n    INDEX 01 " + msf(iso.size() / 2048 + 150) + "\r\n";
-  std::string audio_apart =
-      "FILE t1.bin BINARY\n TRACK 01 MODE2/2352\n  INDEX 00 00:00:00\n"
-      "  INDEX 01 00:00:02\nFILE t2.bin BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n";
   // Cut short as a download that stopped: 97% of its sectors, then 1,000 bytes.
   std::string mode1 = RawSectors(iso, kMode1Raw), mode2 = RawSectors(iso, kMode2Raw);
   std::string cut = mode2.substr(0, mode2.size() / 2352 * 97 / 100 * 2352 + 1000);
@@ -157,24 +143,23 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
   std::string zeros(40000, '\0');
   struct Case {
     std::string file;  // the input; "x/" a folder, absent when it has no bytes
-    std::string bytes, said, out = "", verify_said = "";
-    std::string data_file = "", data = "";  // beside it
+    std::string bytes, said, out = "", verify_said = "", data = "";
+    std::u8string data_file = u8"";  // beside it, holding `data`
   } cases[] = {
       // A byte-order mark, CR LF, a quoted name; a name in the ANSI code page
       // (not UTF-8) with 2352-byte sectors said for data read with subchannel.
       {"disc.cue", audio_after, "a .cue sheet for all tracks.bin (2352-byte MODE1 sectors)", iso,
-       "", "all tracks.bin", mode1 + std::string(300 * 2352, '\x5A')},
-      {"disc.cue", audio_apart, "a .cue sheet for t1.bin (2352-byte MODE2 sectors)", iso, "",
-       "t1.bin", RawSectors(iso, kMode2Raw, 2)},
+       "", mode1 + std::string(300 * 2352, '\x5A'), u8"all tracks.bin"},
+      {"disc.cue", "FILE t1.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:00:02\n"
+       "FILE t2.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", "for t1.bin (2352-byte MODE2",
+       iso, "", RawSectors(iso, kMode2Raw, 2), u8"t1.bin"},
       {"disc.cue", "FILE \"\xDC" "ber.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "\xC3\x9C" "ber.bin (2448-byte MODE1 sectors with subchannel; the sheet says 2352", iso,
-       "", "\xC3\x9C" "ber.bin", RawSectors(iso, kMode1Sub)},
+       "with subchannel; the sheet says", iso, "", RawSectors(iso, kMode1Sub), u8"\u00DCber.bin"},
       {"wide.iso", wide.bytes, "", wide.bytes, "too much folder data to check the rest"},
       // Cut short: named, with what is missing, and not written; whole but
       // for a part of a sector after the volume: written.
       {"cut.bin", cut, "It is cut short: it ends 47 sectors (94 KB) before the end of the volume"},
-      {"tail.bin", mode1 + std::string(1000, 'x'),
-       "ending in 1000 bytes of a sector cut short, after its volume (left out)", iso},
+      {"tail.bin", mode1 + std::string(1000, 'x'), "1000 bytes of a sector cut short, after", iso},
       // v2 DAOX, v1 DAOI, v1 ETNF
       {"1.nrg", NrgImage(iso, kMode1Raw, 150, true, true), "track of 2352-byte MODE1", iso},
       {"2.nrg", NrgImage(iso, kPlainLayout, 3, false, true), "track of 2048-byte", iso},
@@ -183,39 +168,39 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
       {"4.nrg", NrgImage(iso, kMode1Raw, 0, true, false, true), "its first track is empty"},
       {"5.nrg", NrgImage(iso, kMode1Raw, 0, true, true, true), "its first track is empty"},
       // .ecm of MODE1 and MODE2 sectors; one cut short fails to decode.
-      {"1.ecm", EcmImage(mode1, kMode1Raw),
-       "an .ecm image (the error-code-modeler form) of 2352-byte MODE1 sectors", iso},
+      {"1.ecm", EcmImage(mode1, kMode1Raw), "error-code-modeler form) of 2352-byte MODE1", iso},
       {"2.ecm", EcmImage(mode2, kMode2Raw), "of 2352-byte MODE2 sectors", iso},
-      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000),
-       ".ecm image that cannot be decoded: it ends"},
+      {"3.ecm", EcmImage(mode2, kMode2Raw).substr(0, 100000), "cannot be decoded: it ends"},
       // Forms only their own programs read are named, with what to do.
       {"x.chd", "MComprHD" + zeros, "x.chd\" -o \"", "", "x.cue\"\n  halvorn-disc convert \""},
       {"u.img", std::string(0x8001, '\0') + "BEA01" + zeros, "a UDF-only image"},
       {"x.isz", "IsZ!" + zeros, "UltraISO .isz image"},
       {"x.cdi", std::string(40000, 1) + std::string("\x06\0\0\x80\0\x10\0\0", 8), "DiscJuggler"},
       // Written all the same, the damaged sectors named with their files.
-      {"disc", RawSectors(iso, kMode2Sub, 0, f05),
-       "HV1\\GAMEDAT\\F05.DAT: 1 damaged sector\nThose files would hold garbage.", damaged},
+      {"disc", RawSectors(iso, kMode2Raw, 0, f05), "F05.DAT: 1 damaged sector\nThose", damaged},
       // What is not an image the launcher reads is named, with what to do.
       {"e.iso", std::string(80000, '\0'), "nothing but zero bytes"},
-      {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + zeros,
-       "not a data sector (mode byte 0)"},
+      {"a.bin", std::string(1, '\0') + std::string(10, '\xff') + zeros, "(mode byte 0)"},
       {"m.cue", "FILE m.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "first track is audio"},
       // A name's control characters shown escaped.
-      {"n.cue", "FILE \"a\x1B.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
-       "a\\x1B.bin, which cannot be opened"},
+      {"n.cue", "FILE a\x1B.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "a\\x1B.bin,"},
       // Raw sectors, but no volume in them.
       {"disc1.bin", RawSectors(std::string(20 * 2048, 0), kMode1Raw), "(2352-byte MODE1"},
       {"copied/", "", "", "", ": a folder, not a disc image."},
+#if HV_POSIX_LAYER
+      // What Windows could not open as a file is refused at once, not waited on.
+      {"fifo.iso", "", "fifo.iso: can't be opened ", "", "opened for reading."},
+#endif
       {"nothing.iso", "", "", "", "nothing.iso: no such file."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     TempDir dir;
     if (c.file.ends_with('/')) fs::create_directories(dir.path / c.file / "HV1");
+    if (c.file == "fifo.iso")
+      std::system(("mkfifo '" + (dir.path / c.file).string() + "'").c_str());
     if (!c.bytes.empty()) WriteFileBytes(dir.path / c.file, c.bytes);
-    if (!c.data.empty())
-      WriteFileBytes(dir.path / std::u8string(c.data_file.begin(), c.data_file.end()), c.data);
+    if (!c.data.empty()) WriteFileBytes(dir.path / c.data_file, c.data);
     std::string folder = Utf8(Wide(dir.path / ""));
     std::string command = "convert \"" + folder + c.file + "\" \"" + folder +
                           fs::path(c.file).replace_extension(".iso").string() + "\"\n";
@@ -236,20 +221,15 @@ TEST(ConvertTest, EachInputIsVerifiedAndConverted) {
 }
 
 // The output never touches another file: its temporary file is a new one
-// under a name not taken (here the input's own, then a link: the next one is
-// used), and whichever platform call fails, the target is the whole image or
-// absent, no temporary file stays (unless deleting it was what failed) and
-// nothing is left open. An existing target is never replaced.
+// under a name not taken (here the input's own, then another file: the next
+// one is used), and whichever platform call fails, the target is the whole
+// image or absent, no temporary file stays (unless deleting it was what
+// failed) and nothing is left open. An existing target is never replaced.
 TEST(ConvertTest, NothingButTheOutputIsTouched) {
   TempDir dir;
   std::string iso = ReadFileBytes(TestImage("level1.iso"));
   WriteFileBytes(dir.path / "d.iso.partial", RawSectors(iso, kMode1Raw));
-  WriteFileBytes(dir.path / "target", "kept");
-  // Links need privileges on Windows: a file stands for it there.
-  if (HV_POSIX_LAYER)
-    fs::create_symlink("target", dir.path / "d.iso.partial2");
-  else
-    WriteFileBytes(dir.path / "d.iso.partial2", "kept");
+  WriteFileBytes(dir.path / "d.iso.partial2", "kept");
   auto files = [&dir] {
     std::map<std::string, std::string> held;
     for (const auto& e : fs::directory_iterator(dir.path))
@@ -259,38 +239,34 @@ TEST(ConvertTest, NothingButTheOutputIsTouched) {
   auto before = files();
   std::u16string in = Wide(dir.path / "d.iso.partial"), target = Wide(dir.path / "d.iso");
   FILE* sink = std::tmpfile();  // what the conversion says is not looked at here
-  int calls = 0;
-  {
-    ScopedFake tp;
-    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kWritten);
-    calls = tp->total_calls;
-    before["d.iso"] = iso;
-    EXPECT_TRUE(files() == before);
-    // An existing target is kept, even when it appears after it was looked for.
-    before["d.iso"] = "another file";
-    WriteFileBytes(dir.path / "d.iso", before["d.iso"]);
-    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
-    tp->fail_op = Op::GetFileAttributesW;
-    tp->fail_op_nth = tp->Calls(Op::GetFileAttributesW) + 1;
-    EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
-    EXPECT_EQ(tp->Calls(Op::MoveFileExW), 2);
-    EXPECT_TRUE(files() == before);
-  }
-  before.erase("d.iso");
-  for (int nth = 1; nth <= calls; ++nth) {
+  // The first run fails nothing, and counts the calls the others fail in turn.
+  for (int nth = 0, calls = 0; nth <= calls; ++nth) {
     fs::remove(dir.path / "d.iso");
     fs::remove(dir.path / "d.iso.partial3");
     ScopedFake tp;
     tp->fail_nth = nth;
     ConvertResult result = ConvertImage(in.c_str(), target.c_str(), sink);
+    if (nth == 0) calls = tp->total_calls;
     SCOPED_TRACE(PlatformOpName(tp->faulted_op));
     auto after = files();
     EXPECT_TRUE(after.count("d.iso") ? after["d.iso"] == iso : result == ConvertResult::kFailed);
+    EXPECT_TRUE(nth > 0 || result == ConvertResult::kWritten);
     after.erase("d.iso");
     if (tp->faulted_op == Op::DeleteFileW) after.erase("d.iso.partial3");
     EXPECT_TRUE(after == before);
     EXPECT_EQ(OpenHandleReport(), "");
   }
+  // An existing target is kept, even when it appears after it was looked for.
+  fs::remove(dir.path / "d.iso.partial3");
+  before["d.iso"] = "another file";
+  WriteFileBytes(dir.path / "d.iso", before["d.iso"]);
+  ScopedFake tp;
+  EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
+  tp->fail_op = Op::GetFileAttributesW;
+  tp->fail_op_nth = tp->Calls(Op::GetFileAttributesW) + 1;
+  EXPECT_EQ(ConvertImage(in.c_str(), target.c_str(), sink), ConvertResult::kFailed);
+  EXPECT_EQ(tp->Calls(Op::MoveFileExW), 1);
+  EXPECT_TRUE(files() == before);
   std::fclose(sink);
 }
 
@@ -314,17 +290,13 @@ TEST(RipTest, EachWayARipEnds) {
   } cases[] = {
       {disc, {{5 * 2048, 1}}, Op::kCount, "Halvorn Glint can install from", disc},
       {disc, {{18 * 2048, -1}, {3 * 2048, -1}}, Op::kCount,
-       "2 damaged sectors (the drive could not read them; they hold zeros):\nHV1\\GAMEDAT\\"
-       "CONFIG.DEF: 1 damaged sector\n1 damaged sector in no file",
-       zeroed},
+       "zeros):\nHV1\\GAMEDAT\\CONFIG.DEF: 1 damaged sector\n1 damaged sector in no file", zeroed},
       {disc, {}, Op::CreateFileW, "has no disc in it (or its tray is open).", "", ERROR_NOT_READY},
-      {Sized(disc, blocks + 3), {}, Op::kCount,
-       "The disc ends at sector " + std::to_string(blocks) + ", before the end of its volume (" +
-           std::to_string(blocks + 3) + " sectors)"},
+      {Sized(disc, blocks + 3), {}, Op::kCount, "ends at sector " + std::to_string(blocks) +
+       ", before the end of its volume (" + std::to_string(blocks + 3) + " sectors)"},
       {disc, {}, Op::WriteFile, "can't write the image (the disk is full).", "", ERROR_DISK_FULL},
       {disc, {}, Op::kCount, "exists already", "mine"},
-      {ReadFileBytes(TestImage("level1.iso")), {}, Op::kCount,
-       "holds another disc, not disc 1 of Halvorn: The Morvath Saga."},
+      {ReadFileBytes(TestImage("level1.iso")), {}, Op::kCount, "holds another disc, not disc 1"},
       {Sized(disc, 0), {}, Op::kCount, "its volume says it holds 0 sectors, which is no disc's."},
       {"", {}, Op::kCount, "drive.iso: no such drive."},
   };
@@ -338,11 +310,9 @@ TEST(RipTest, EachWayARipEnds) {
     fake->fault_error = c.error;
     fake->fail_op = c.fault;
     fake->fail_op_nth = 1;
+    std::u16string in = Wide(dir.path / "drive.iso"), out = Wide(dir.path / "disc1.iso");
     int code = -1;
-    std::string said = Output([&](FILE* f) {
-      code = RipCommand(Wide(dir.path / "drive.iso").c_str(), Wide(dir.path / "disc1.iso").c_str(),
-                        f, f);
-    });
+    std::string said = Output([&](FILE* f) { code = RipCommand(in.c_str(), out.c_str(), f, f); });
     EXPECT_EQ(code, c.said.starts_with("Halvorn Glint can install") ? 0 : 1);
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
     EXPECT_TRUE(ReadFileBytes(dir.path / "disc1.iso") == c.out);
@@ -352,22 +322,6 @@ TEST(RipTest, EachWayARipEnds) {
   }
 }
 
-#if HV_POSIX_LAYER
-// What Windows could not open as a file (a FIFO here) is refused at once, by
-// the tool and by the launcher's setup, rather than waited on for ever (every
-// verb opens files through the one call that refuses it).
-TEST(ConvertTest, AFifoIsRefusedWithoutWaiting) {
-  TempDir dir;
-  ASSERT_EQ(std::system(("mkfifo '" + (dir.path / "fifo.iso").string() + "'").c_str()), 0);
-  std::u16string fifo = Wide(dir.path / "fifo.iso");
-  std::string said = Output([&](FILE* f) { EXPECT_EQ(VerifyDiscImage(fifo.c_str(), f), 1); });
-  EXPECT_NE(said.find("fifo.iso: can't be opened for reading."), std::string::npos) << said;
-  InstallFolder folder;
-  InstallReport report;
-  EXPECT_FALSE(VerifyAndInstallImage(fifo.c_str(), true, kGameManifest, &report));
-}
-#endif
-
 // What Windows passes for a file dropped on the program: the image converted
 // beside it, under a new name when that one is taken, then verified.
 TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
@@ -376,18 +330,16 @@ TEST(ConvertTest, ADroppedRawImageEndsInOneSentence) {
   std::u16string bin = Wide(dir.path / "disc1.bin");
   WriteFileBytes(dir.path / "disc1.bin", RawSectors(Disc1Iso(), kMode1Raw));
   std::string said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(bin.c_str(), out), 0); });
-  EXPECT_TRUE(said.ends_with("124 of 124 files present with their sizes: the launcher accepts "
-                             "this image.\nHalvorn Glint can install from " + folder +
+  EXPECT_TRUE(said.ends_with("accepts this image.\nHalvorn Glint can install from " + folder +
                              "disc1.iso.\n")) << said;
   // Every failing row is named, not only the first, and the count closes.
   WriteFileBytes(dir.path / "disc1.bin", RawSectors(Disc1Iso(true), kMode1Raw));
   said = Output([&](FILE* out) { EXPECT_EQ(RunDroppedFile(bin.c_str(), out), 1); });
   EXPECT_TRUE(said.ends_with(
-      "size\tGAMEDAT\\FONT2.FNT\t11503 bytes on the disc, 11502 expected\nmissing\tGAMEDAT\\"
-      "MISSN03.MIS\nfolder\tSTREAMS\\INTRO.STR\tis a folder on the disc, a file is expected\n"
-      "121 of 124 files present with their sizes: the launcher refuses this image.\nHalvorn "
-      "Glint can't install from " + folder + "disc1 (2).iso: it is not a whole copy of disc 1 "
-      "(see above).\n")) << said;
+      "FONT2.FNT\t11503 bytes on the disc, 11502 expected\nmissing\tGAMEDAT\\MISSN03.MIS\nfolder\t"
+      "STREAMS\\INTRO.STR\tis a folder on the disc, a file is expected\n121 of 124 files present "
+      "with their sizes: the launcher refuses this image.\nHalvorn Glint can't install from " +
+      folder + "disc1 (2).iso: it is not a whole copy of disc 1 (see above).\n")) << said;
 }
 
 // A and B name the same folder: B is not followed, and nothing is lost.

@@ -10,7 +10,6 @@
 constexpr SectorLayout kMode1Raw = {kRawSectorSize, kMode1DataOffset, 1};
 constexpr SectorLayout kMode2Raw = {kRawSectorSize, kForm1DataOffset, 2};
 constexpr SectorLayout kMode1Sub = {kRawSubchannelSectorSize, kMode1DataOffset, 1};
-constexpr SectorLayout kMode2Sub = {kRawSubchannelSectorSize, kForm1DataOffset, 2};
 
 // The sectors of `iso` in `layout` after `pregap` zero-filled ones: sync, BCD
 // address, mode, for MODE2 a Form 1 subheader (twice), the user data and its
