@@ -122,8 +122,8 @@ const std::vector<HostileImage> kHostileImages = {
     {"UnsafeNames", UnsafeNames, 4, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
     // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
-    // that a name matched by prefix shows; a file named HV1), an image cut
-    // inside its folders.
+    // that a name matched by prefix shows; a file named HV1), a root folder
+    // running 64 KiB past the image's end (as in an image cut short).
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, kRefused},
     {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, kRefused},
     {"NotCd001", [] { return BadDescriptor(3, 'X'); }, kRefused},
@@ -134,13 +134,8 @@ const std::vector<HostileImage> kHostileImages = {
        return image;
      },
      kRefused},
-    {"TruncatedInItsFolders",
-     [] {
-       IsoImage image = Hv1({File("CUT.DAT")});
-       image.bytes.resize(image.bytes.size() - 100);
-       return image;
-     },
-     kRefused},
+    // (The root record's size, little-endian first, at 156 + 10.)
+    {"RootPastTheEnd", [] { return BadDescriptor(156 + 10 + 2, 1); }, kRefused},
     // A tree that cannot be copied whole is refused before anything is
     // written: a loop onto an ancestor (here HV1 itself; a folder reached
     // twice is the same case), which would multiply the work at every level;
