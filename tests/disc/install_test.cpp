@@ -28,9 +28,8 @@ namespace {
 // path (which would name another file) but reported.
 TEST(InstallTest, WholeInstalls) {
   for (bool deep : {false, true}) {
-    InstallFolder folder(false);
     ScopedFake fake;
-    OpenSetupLog();
+    InstallFolder folder;
     if (deep)
       SetInstallRoot(Wide(folder.root / std::string(247 - Wide(folder.root).size(), 'd')).c_str());
     WriteFileBytes(folder.data / "HV1.EXE", std::string(5000, 'o'));
