@@ -55,10 +55,13 @@ const std::pair<std::string, std::string> kUnsafeNames[] = {
 // and safe files: COMA.DAT being no port, two versions of one name and a
 // name differing only in case (one file on Windows: the first record is the
 // one copied, as the check finds it), a name above ASCII, the longest name
-// (63 bytes; one of 64 is skipped unseen).
+// (63 bytes; one of 64 is skipped unseen). And, for the fuzz seeds, GAMEDAT
+// holding X.DAT of 5 bytes (the fuzz install target's one-row manifest) and
+// an empty file.
 IsoImage UnsafeNames() {
   IsoImage image = Base();
-  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")})};
+  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")}),
+                     AddIsoDirectory(image, "GAMEDAT", {File("X.DAT", kData, 5), File("Z", 0, 0)})};
   for (const auto& [name, shown] : kUnsafeNames) records.push_back(File(name + ";1"));
   for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "CASE.DAT;2", "case.dat", "CAF\xc9.DAT"})
     records.push_back(File(safe));
@@ -119,10 +122,10 @@ IsoImage BadDescriptor(size_t at, char value) {
 
 const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
-    {"UnsafeNames", UnsafeNames, 4, UnsafeNameLines()},
+    {"UnsafeNames", UnsafeNames, 6, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
     // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
-    // that a name matched by prefix shows; a file named HV1), a root folder
+    // that a name matched by prefix shows; a file named hv1), a root folder
     // running 64 KiB past the image's end (as in an image cut short).
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, kRefused},
     {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, kRefused},
@@ -130,7 +133,7 @@ const std::vector<HostileImage> kHostileImages = {
     {"NoGameFolderButAFileNamedSo",
      [] {
        IsoImage image = Base();
-       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("HV1;1")}));
+       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("hv1;1")}));
        return image;
      },
      kRefused},
