@@ -111,6 +111,14 @@ IsoImage MalformedFolders() {
   return Hv1(records, image);
 }
 
+// No HV1 folder: HV2 first, so that a name matched by prefix shows, and a
+// file named hv1.
+IsoImage NoGameFolder() {
+  IsoImage image = Base();
+  SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("hv1;1")}));
+  return image;
+}
+
 // An image the launcher would accept but for the descriptor's byte `at`.
 IsoImage BadDescriptor(size_t at, char value) {
   IsoImage image = Hv1({});
@@ -130,13 +138,7 @@ const std::vector<HostileImage> kHostileImages = {
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, kRefused},
     {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, kRefused},
     {"NotCd001", [] { return BadDescriptor(3, 'X'); }, kRefused},
-    {"NoGameFolderButAFileNamedSo",
-     [] {
-       IsoImage image = Base();
-       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("hv1;1")}));
-       return image;
-     },
-     kRefused},
+    {"NoGameFolderButAFileNamedSo", NoGameFolder, kRefused},
     // (The root record's size, little-endian first, at 156 + 10.)
     {"RootPastTheEnd", [] { return BadDescriptor(156 + 10 + 2, 1); }, kRefused},
     // A tree that cannot be copied whole is refused before anything is
