@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes the disc reader, the install and the ship-output protocol with
-# libFuzzer (clang, ASan, UBSan), on Linux.
+# Fuzzes the disc reader and the install with libFuzzer (clang, ASan, UBSan), on Linux.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #   scripts/fuzz.sh build     only builds the targets and their seeds
-# Targets: fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol (default: all),
+# Targets: fuzz_disc_walk fuzz_disc_install (default: both),
 # run side by side for SECONDS each (default 60) on its working corpus build/fuzz/corpus/<target>,
-# seeded from build/fuzz/seeds. Each run adds a line to build/fuzz/results.txt;
+# seeded from build/fuzz/seeds/disc. Each run adds a line to build/fuzz/results.txt;
 # the table of every target's latest run is printed at the end. Each run's
 # libFuzzer output is kept in <build>/logs/<target>-<time>.log. Findings land
 # in build/fuzz/findings/<target>/. Exits non-zero when any target found one.
@@ -24,7 +23,7 @@ build=$work
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_disc_walk fuzz_disc_install fuzz_ship_protocol)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_disc_walk fuzz_disc_install)
 nice_level=${HV_FUZZ_NICE:-0}
 
 # Tools (clang and its fuzzer runtime, xorriso), installed when missing.
@@ -36,19 +35,6 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target fuzz_all -j2 >/dev/null
 [ "$seconds" = build ] && exit 0
-
-max_len() {
-  case $1 in
-    fuzz_ship_protocol) echo 8192 ;;
-    *) echo 131072 ;;  # the seed images are up to 128 KiB
-  esac
-}
-seeds() {
-  case $1 in
-    fuzz_ship_protocol) echo "$build/seeds/ships" ;;
-    *) echo "$build/seeds/disc" ;;
-  esac
-}
 
 mkdir -p "$work"
 results=$work/results.txt
@@ -70,9 +56,10 @@ fuzz_one() {
   [ "$seconds" -eq 0 ] && limit=-runs=0
   local before after runs speed units label
   before=$(find "$findings" -type f | wc -l)
+  # The seed images are up to 128 KiB.
   nice -n "$nice_level" "$build/$target" "$limit" -timeout=10 \
-    -rss_limit_mb=2048 -max_len="$(max_len "$target")" -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$corpus" "$(seeds "$target")" >"$log" 2>&1 || rc=$?
+    -rss_limit_mb=2048 -max_len=131072 -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$corpus" "$build/seeds/disc" >"$log" 2>&1 || rc=$?
   after=$(find "$findings" -type f | wc -l)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   [ -n "$runs" ] || runs=$(sed -n 's/^Done \([0-9]*\) runs in.*/\1/p' "$log" | tail -1)

@@ -6,7 +6,6 @@
 #     small tree, and full.iso of every manifest row; the trees they were made
 #     from (trees/small, trees/full) are kept for comparing extracted files
 #   make-test-images.sh --game MANIFEST IMAGE   one image the launcher accepts
-#   make-test-images.sh --iso IMAGE TREE [XORRISO OPTION...]
 # MANIFEST is disc/manifest.cpp or what `halvorn-disc manifest` prints.
 # Contents are each file's own name, repeated: cheap, and no two files alike.
 set -eu
@@ -35,7 +34,6 @@ game_tree() {
 }
 
 case $1 in
-  --iso) shift; iso "$@"; exit 0 ;;
   --game)
     tmp=$(mktemp -d)
     trap 'rm -rf "$tmp"' EXIT

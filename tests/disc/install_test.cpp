@@ -28,9 +28,8 @@ namespace {
 // path (which would name another file) but reported.
 TEST(InstallTest, WholeInstalls) {
   for (bool deep : {false, true}) {
-    InstallFolder folder(false);
     ScopedFake fake;
-    OpenSetupLog();
+    InstallFolder folder;
     if (deep)
       SetInstallRoot(Wide(folder.root / std::string(247 - Wide(folder.root).size(), 'd')).c_str());
     WriteFileBytes(folder.data / "HV1.EXE", std::string(5000, 'o'));
@@ -77,7 +76,6 @@ TEST(InstalledTest, TwentyFilesAtTheTopOfGamedat) {
 // GAMEDAT files, which must not count as installed; nor does a whole copy
 // whose record of an install under way can't be removed. Then the image.
 TEST(SetupTest, PickerTellsHowEachInstallEnded) {
-  ScopedFake fake;
   InstallFolder folder{false};  // setup opens the log itself
   const fs::path wrong = TestImage("level1.iso"), right = TestImage("full.iso");
   const std::u16string data(g_paths.data_dir);
@@ -85,7 +83,7 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
     Op fault;
     int nth;  // of that operation's calls in this start
     uint32_t error;
-    uint64_t free_bytes;  // 0: the disk's own
+    std::optional<uint64_t> free_bytes;  // none: the disk's own
     // What was shown, in order: the explanation, which asks ('?'), the dialog
     // ('d'), the status window and its end ('w', 'g'), a box that warns
     // before asking again ('!') or ends setup with an error ('X'); and what
@@ -93,19 +91,19 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
     std::u16string shown;
     std::vector<std::u16string> said;
     std::string log;
-    std::vector<std::optional<std::u16string>> picks = {};  // none: the image
-    std::vector<int> answers = {IDOK, IDOK};
+    std::deque<std::optional<std::u16string>> picks = {Wide(TestImage("full.iso"))};
+    std::deque<int> answers = {IDOK, IDOK};
   } starts[] = {
       // The copy asks for each file in whole 4 KiB clusters, and 1 MiB more.
       {Op::kCount, 0, 0, 10 << 20, u"?dwgX",
        {data + u" is too full for the game data: it needs 141 MB more (10 MB are free, 151 MB"},
        "setup: data in %D\r\npicked %I\r\nsetup: not enough space for %D: 10 MB free, 151 MB "
        "needed\r\ninstalled 0 files from %I into %D: FAILED\r\nsetup not done\r\n"},
-      {Op::CreateDirectoryW, 1, ERROR_ACCESS_DENIED, 0, u"?dwgX",
+      {Op::CreateDirectoryW, 1, ERROR_ACCESS_DENIED, {}, u"?dwgX",
        {u"into its folder (access is denied):\n\n" + data},
        "setup: data in %D\r\npicked %I\r\nsetup: can't write in %D: access is denied\r\n"
        "installed 0 files from %I into %D: FAILED\r\nsetup not done\r\n"},
-      {Op::ReadFile, 400, ERROR_CRC, 0, u"?d!?d?dwg!?",
+      {Op::ReadFile, 400, ERROR_CRC, {}, u"?d!?d?dwg!?",
        {u"couldn't be read. Nothing was installed.",
         u"your disc image " + Wide(right) + u" (the drive couldn't read the data"},
        "setup: data in %D\r\npicked %W\r\nimage: GAMEDAT\\CAMPAIGN.DAT missing or another "
@@ -115,30 +113,29 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
        "setup not done\r\n",
        {Wide(wrong), std::nullopt, Wide(right)},
        {IDOK, IDOK, IDOK, IDOK, IDOK, IDCANCEL}},
-      {Op::WriteFile, 40, ERROR_DISK_FULL, 0, u"?dwgX",
+      {Op::WriteFile, 40, ERROR_DISK_FULL, {}, u"?dwgX",
        {u"couldn't write " + data + u"\\GAMEDAT\\MISSN27.MIS (the disk is full)"},
        "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ncopy failed "
        "at %D\\GAMEDAT\\MISSN27.MIS\r\nsetup: writing failed: the disk is full\r\ninstalled 37 "
        "files from %I into %D: FAILED\r\nsetup not done\r\n"},
-      {Op::DeleteFileW, 1, ERROR_ACCESS_DENIED, 0, u"?dwgX",
+      {Op::DeleteFileW, 1, ERROR_ACCESS_DENIED, {}, u"?dwgX",
        {u"couldn't remove " + data + u"\\setup-not-finished (access is denied)"},
        "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ninstalled 125 "
        "files from %I into %D: done\r\nsetup: can't remove %D\\setup-not-finished: access is "
        "denied\r\nsetup not done\r\n"},
-      {Op::kCount, 0, 0, 0, u"?dwg", {},
+      {Op::kCount, 0, 0, {}, u"?dwg", {},
        "setup: data in %D\r\nsetup: the last install did not finish\r\npicked %I\r\ninstalled 125 "
        "files from %I into %D: done\r\nsetup done\r\n"},
   };
   for (const Start& start : starts) {
     SCOPED_TRACE(start.log);
-    fake->events.clear();
+    ScopedFake fake;
     fake->fail_op = start.fault;
-    fake->fail_op_nth = start.fault == Op::kCount ? 0 : fake->Calls(start.fault) + start.nth;
+    fake->fail_op_nth = start.nth;
     fake->fault_error = start.error;
-    fake->free_bytes = start.free_bytes ? std::optional(start.free_bytes) : std::nullopt;
-    fake->dialog_answers.assign(start.picks.begin(), start.picks.end());
-    if (start.picks.empty()) fake->dialog_answers = {Wide(right)};
-    fake->box_answers.assign(start.answers.begin(), start.answers.end());
+    fake->free_bytes = start.free_bytes;
+    fake->dialog_answers = start.picks;
+    fake->box_answers = start.answers;
     const bool installed = start.log.ends_with("setup done\r\n");
     EXPECT_EQ(RunSetup(nullptr, kGameManifest), installed);
     std::u16string shown, texts;
@@ -165,9 +162,9 @@ TEST(SetupTest, PickerTellsHowEachInstallEnded) {
     EXPECT_EQ(ReadFileBytes(folder.root / "setup.log"), Placed(start.log, right, wrong));
     fs::remove(folder.root / "setup.log");
     EXPECT_EQ(IsDataInstalled(), installed);
+    EXPECT_EQ(OpenHandleReport(), "");
   }
   EXPECT_EQ(TreeDifferences(TestImage("trees/full/HV1"), folder.data), "");
-  EXPECT_EQ(OpenHandleReport(), "");
 }
 
 // Images no mastering program writes, made to step outside the data

@@ -1,4 +1,4 @@
-// The three fuzz targets' per-input runs and checks, each over a fresh disk in
+// The two fuzz targets' per-input runs and checks, each over a fresh disk in
 // memory under the tests' fake platform. Termination and memory safety are
 // the fuzzer's own (-timeout, ASan, UBSan). A broken invariant prints itself
 // and aborts, which libFuzzer reports as a crash and saves the input for.
@@ -21,8 +21,6 @@
 #include "disc/verify.h"
 #include "launcher/paths.h"
 #include "launcher/setup_log.h"
-#include "ships/protocol.h"
-#include "ships/runner.h"
 #include "tests/support/fake_platform.h"
 
 #define FUZZ_CHECK(condition) \
@@ -32,15 +30,14 @@
 // others.
 namespace hv_fuzz {
 
-// The disk in memory: every file opened for reading is the input, and so is
-// the ship-setup child's output, read through a pipe (reads past its end
-// give nothing, as from a broken pipe); a file opened for appending is the
-// setup log, kept a write (one line) apiece; the folders and files the
-// install makes are kept whole by path as given, whether or not their parent
-// was made (the targets check the paths, not the tree). Text conversion is
+// The disk in memory: every file opened for reading is the input; a file
+// opened for appending is the setup log, kept a write (one line) apiece; the
+// folders and files the install makes are kept whole by path as given,
+// whether or not their parent was made (the targets check the paths, not the
+// tree). Text conversion is
 // the system's, the fake answers the windows and the free space, and every
-// other call fails: the product reads no result from the waits, attributes
-// and handle flags it calls, and nothing reaches the real system.
+// other call fails: the product reads no result from the attributes it
+// sets, and nothing reaches the real system.
 struct MemoryDisk {
   std::string_view input;
   size_t at = 0;                  // the next read's start: one file is read at a time
@@ -48,16 +45,10 @@ struct MemoryDisk {
   std::vector<std::string> log;
   std::map<std::u16string, std::string> files;  // the folders among them empty
   std::set<std::u16string> made;                // the files, ASCII case folded
-  // Each pipe poll finds up to `pipe_chunk` bytes waiting (0: the pipe has
-  // ended, and everything is read after it); with `idle_turns` every other
-  // poll finds nothing.
-  uint32_t pipe_chunk = 1;
-  bool idle_turns = false, idle = false;
 } g_disk;
 
-// Its handles: the input, the log, the file being made, the child's process
-// and thread and the pipe's write end.
-enum : uintptr_t { kInput = 1, kLog, kMaking, kProcess, kThread, kPipeEnd };
+// Its handles: the input, the log, the file being made.
+enum : uintptr_t { kInput = 1, kLog, kMaking };
 PfHandle H(uintptr_t h) { return reinterpret_cast<PfHandle>(h); }
 
 PlatformOps MemoryDisk(const uint8_t* data, size_t size) {
@@ -116,27 +107,6 @@ PlatformOps MemoryDisk(const uint8_t* data, size_t size) {
   ops.CloseHandle = [](PfHandle h) -> PfBool {
     if (h == H(kMaking)) g_disk.making = nullptr;
     return TRUE;  // the fake counts closes of what is not open
-  };
-  ops.CreateProcessW = [](const PfChar*, PfChar*, PfSecurityAttributes*, PfSecurityAttributes*,
-                          PfBool, uint32_t, void*, const PfChar*, PfStartupInfo*,
-                          PfProcessInformation* info) -> PfBool {
-    info->hProcess = H(kProcess);
-    info->hThread = H(kThread);
-    return TRUE;
-  };
-  ops.CreatePipe = [](PfHandle* read_end, PfHandle* write_end, PfSecurityAttributes*,
-                      uint32_t) -> PfBool {
-    *read_end = H(kInput);
-    *write_end = H(kPipeEnd);
-    return TRUE;
-  };
-  ops.PeekNamedPipe = [](PfHandle h, void*, uint32_t, uint32_t*, uint32_t* waiting,
-                         uint32_t*) -> PfBool {
-    if (h != H(kInput) || g_disk.at >= g_disk.input.size() || !g_disk.pipe_chunk) return FALSE;
-    bool idle = g_disk.idle_turns && (g_disk.idle = !g_disk.idle);
-    uint64_t left = g_disk.input.size() - g_disk.at;
-    *waiting = idle ? 0 : static_cast<uint32_t>(std::min<uint64_t>(left, g_disk.pipe_chunk));
-    return TRUE;
   };
   return ops;
 }
@@ -201,32 +171,11 @@ bool FromTheInput(const std::string& bytes) {
   return false;
 }
 
-// fuzz_ship_protocol. The input is the ship-setup child's output, after one
-// mode byte: bit 0 runs with "--ships-yes" (no status window), bit 1 makes
-// every other pipe poll find nothing waiting, bits 2-7 are how many bytes
-// each poll finds waiting (0: the pipe reports its end at once and everything
-// is read after it). The real runner reads it through the memory disk's pipe.
-// Invariants, against the lines the protocol's own assembler makes of the
-// whole output at once (so they hold however the pipe hands it over):
-// - the log holds one "ships: " line per line: the line up to its first NUL
-//   when that is plain ASCII;
-// - success exactly when some line is "DONE";
-// - the reason is terminated within its 512 units and never written past
-//   them (ASan), not empty on failure, and the last ERROR text when that is
-//   plain ASCII;
-// - with the window, one text per PROGRESS line after its title, none
-//   without it; one process started, every handle closed.
-
-bool PlainAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c > 0 && c < 0x7F; });
-}
-
 void FuzzDiscWalk(const uint8_t* data, size_t size) {
   ScopedFake fake(MemoryDisk(data, size));
   HANDLE image = CreateFileW(kImagePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   DiscEntry root, hv1, other;
   if (ReadDiscRoot(image, &root)) {
-    FUZZ_CHECK(root.is_dir == 1);
     WalkCheck check;
     bool walked = WalkDiscDirectory(image, root, Visit, &check);
     FUZZ_CHECK(check.visits <= root.size / kRecordMinLength);
@@ -263,14 +212,13 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
                  std::regex_match(below, kBelowDataDir) && FromTheInput(bytes));
     }
 
-    const auto& writes = g_disk.log;
-    for (const std::string& line : writes) {
+    for (const std::string& line : g_disk.log) {
       // A disc name logged as it is once broke and forged lines here.
       FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") + 2 == line.size());
-      FUZZ_CHECK(!ok || &line == &writes.back() || line.starts_with("image: unsafe name ") ||
+      FUZZ_CHECK(!ok || &line == &g_disk.log.back() || line.starts_with("image: unsafe name ") ||
                  line.ends_with(" named again, the first record kept\r\n"));
     }
-    std::string last = writes.empty() ? "" : writes.back();
+    std::string last = g_disk.log.empty() ? "" : g_disk.log.back();
     bool refused = last == kImage + std::string(": not the Morvath Saga's disc 1\r\n");
     FUZZ_CHECK(!refused || (!ok && g_disk.files.empty()));
     // Nothing is written before the record of an install under way, which
@@ -282,43 +230,6 @@ void FuzzDiscInstall(const uint8_t* data, size_t size) {
                                       std::string(data_dir.begin(), data_dir.end()) +
                                       (ok ? ": done\r\n" : ": FAILED\r\n"));
   }
-}
-
-void FuzzShipProtocol(const uint8_t* data, size_t size) {
-  if (size == 0) return;
-  ScopedFake fake(MemoryDisk(data + 1, size - 1));
-  g_disk.idle_turns = (data[0] & 2) != 0;
-  g_disk.pipe_chunk = data[0] >> 2;
-  SetInstallRoot(kInstallRoot);
-  OpenSetupLog();
-  WCHAR reason[kReasonSize];  // exactly: ASan reports a write past it
-  bool ok = RunShipSetup((data[0] & 1) != 0, reason);
-  CloseSetupLog();
-  FUZZ_CHECK(OpenHandleReport().empty() && fake->Of({FakeEvent::kProcess}).size() == 1);
-
-  LineAssembler assembler{};
-  size_t lines = 0, progress = 0, done = 0;
-  std::string error;
-  for (size_t i = 1; i < size; ++i) {
-    if (!FeedByte(&assembler, static_cast<char>(data[i]))) continue;
-    std::string line(assembler.line, assembler.length);
-    ClearLine(&assembler);
-    std::string shown = line.substr(0, line.find('\0'));  // as "%S" takes it
-    const std::string& logged = g_disk.log.at(lines++);   // throws past what was logged
-    FUZZ_CHECK(logged.starts_with("ships: ") &&
-               (!PlainAscii(shown) || logged == "ships: " + shown + "\r\n"));
-    done += line == "DONE";
-    progress += line.starts_with("PROGRESS ");
-    if (line.starts_with("ERROR ")) error = line.substr(6);
-  }
-  FUZZ_CHECK(lines == g_disk.log.size() && ok == (done > 0));
-  size_t texts = fake->Of({FakeEvent::kWindowShown, FakeEvent::kWindowText}).size();
-  FUZZ_CHECK(texts == ((data[0] & 1) != 0 ? 0 : progress + 1));
-
-  size_t length = std::u16string_view(reason, kReasonSize).find(u'\0');
-  FUZZ_CHECK(length != std::u16string_view::npos && (ok || length > 0));
-  FUZZ_CHECK(ok || error.empty() || !PlainAscii(error) ||
-             reason == std::u16string(error.begin(), error.end()));
 }
 
 }  // namespace hv_fuzz

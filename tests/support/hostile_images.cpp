@@ -55,10 +55,13 @@ const std::pair<std::string, std::string> kUnsafeNames[] = {
 // and safe files: COMA.DAT being no port, two versions of one name and a
 // name differing only in case (one file on Windows: the first record is the
 // one copied, as the check finds it), a name above ASCII, the longest name
-// (63 bytes; one of 64 is skipped unseen).
+// (63 bytes; one of 64 is skipped unseen). And, for the fuzz seeds, GAMEDAT
+// holding X.DAT of 5 bytes (the fuzz install target's one-row manifest) and
+// an empty file.
 IsoImage UnsafeNames() {
   IsoImage image = Base();
-  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")})};
+  Records records = {AddIsoDirectory(image, "...", {File("ESCAPED.DAT")}),
+                     AddIsoDirectory(image, "GAMEDAT", {File("X.DAT", kData, 5), File("Z", 0, 0)})};
   for (const auto& [name, shown] : kUnsafeNames) records.push_back(File(name + ";1"));
   for (const char* safe : {"COMA.DAT;1", "CASE.DAT;1", "CASE.DAT;2", "case.dat", "CAF\xc9.DAT"})
     records.push_back(File(safe));
@@ -108,6 +111,14 @@ IsoImage MalformedFolders() {
   return Hv1(records, image);
 }
 
+// No HV1 folder: HV2 first, so that a name matched by prefix shows, and a
+// file named hv1.
+IsoImage NoGameFolder() {
+  IsoImage image = Base();
+  SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("hv1;1")}));
+  return image;
+}
+
 // An image the launcher would accept but for the descriptor's byte `at`.
 IsoImage BadDescriptor(size_t at, char value) {
   IsoImage image = Hv1({});
@@ -119,28 +130,17 @@ IsoImage BadDescriptor(size_t at, char value) {
 
 const std::vector<HostileImage> kHostileImages = {
     // Unsafe names are skipped and logged; the rest is copied.
-    {"UnsafeNames", UnsafeNames, 4, UnsafeNameLines()},
+    {"UnsafeNames", UnsafeNames, 6, UnsafeNameLines()},
     // Refused outright: no primary descriptor first (a file too short for
     // one, a supplementary one, not "CD001"), no HV1 folder (HV2 first, so
-    // that a name matched by prefix shows; a file named HV1), an image cut
-    // inside its folders.
+    // that a name matched by prefix shows; a file named hv1), a root folder
+    // running 64 KiB past the image's end (as in an image cut short).
     {"ShortFile", [] { return IsoImage{std::string(0x8000 + 2047, 'x')}; }, kRefused},
     {"SupplementaryDescriptor", [] { return BadDescriptor(0, 2); }, kRefused},
     {"NotCd001", [] { return BadDescriptor(3, 'X'); }, kRefused},
-    {"NoGameFolderButAFileNamedSo",
-     [] {
-       IsoImage image = Base();
-       SetIsoRoot(image, AddIsoDirectory(image, "", {Dir("HV2", kData), File("HV1;1")}));
-       return image;
-     },
-     kRefused},
-    {"TruncatedInItsFolders",
-     [] {
-       IsoImage image = Hv1({File("CUT.DAT")});
-       image.bytes.resize(image.bytes.size() - 100);
-       return image;
-     },
-     kRefused},
+    {"NoGameFolderButAFileNamedSo", NoGameFolder, kRefused},
+    // (The root record's size, little-endian first, at 156 + 10.)
+    {"RootPastTheEnd", [] { return BadDescriptor(156 + 10 + 2, 1); }, kRefused},
     // A tree that cannot be copied whole is refused before anything is
     // written: a loop onto an ancestor (here HV1 itself; a folder reached
     // twice is the same case), which would multiply the work at every level;

@@ -47,8 +47,8 @@ uint32_t AddIsoFile(IsoImage& image, const std::string& data) {
 
 std::string AddIsoDirectory(IsoImage& image, const std::string& id,
                             const std::vector<std::string>& records) {
-  // Self and parent records (the reader never follows the parent's extent)
-  // first, their size set once the whole is laid out.
+  // Self and parent records first: the reader skips both, so their extent
+  // and size (the folder's own, 0) are never read.
   uint32_t extent = IsoNextBlock(image);
   std::string data = IsoRecord(std::string(1, '\0'), extent, 0, true) +
                      IsoRecord(std::string(1, '\1'), extent, 0, true);
@@ -58,11 +58,8 @@ std::string AddIsoDirectory(IsoImage& image, const std::string& id,
     data += r;
   }
   data.resize((data.size() + kSector - 1) / kSector * kSector, '\0');
-  const uint32_t size = static_cast<uint32_t>(data.size());
-  PutBoth32(data, 10, size);
-  PutBoth32(data, 34 + 10, size);  // the self record is 34 bytes long
   image.bytes += data;
-  return IsoRecord(id, extent, size, true);
+  return IsoRecord(id, extent, static_cast<uint32_t>(data.size()), true);
 }
 
 void SetIsoRoot(IsoImage& image, const std::string& record) {

@@ -23,7 +23,8 @@ std::string IsoRecord(const std::string& id, uint32_t extent, uint32_t size, boo
 // Appends file data (an empty file takes a sector too); returns its extent.
 uint32_t AddIsoFile(IsoImage& image, const std::string& data);
 // Appends a directory laid out as a mastering program does: its self and
-// parent records first, then `records`, none crossing a sector, zero-padded.
+// parent records first (of size 0, which nothing reads), then `records`, none
+// crossing a sector, zero-padded.
 // Returns the record naming it `id`.
 std::string AddIsoDirectory(IsoImage& image, const std::string& id,
                             const std::vector<std::string>& records);
