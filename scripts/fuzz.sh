@@ -26,7 +26,7 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_disc_walk fuzz_disc_install)
 nice_level=${HV_FUZZ_NICE:-0}
 
-# Tools (clang and its fuzzer runtime, xorriso), installed when missing.
+# Tools (clang and its fuzzer runtime), installed when missing.
 "$root/scripts/deps.sh"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then

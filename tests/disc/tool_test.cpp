@@ -36,7 +36,7 @@ std::string NrgImage(const std::string& iso, const SectorLayout& l, uint32_t pre
   // DAO: size, catalogue number, kind, first and last track, then the track's
   // ISRC, sector size, mode, index 0, index 1 and end; TAO: the track's start,
   // length and mode.
-  std::string body = dao ? std::string(34, '\0') + Bytes(l.size, 2) + Bytes(0, 4 + n) +
+  std::string body = dao ? std::string(34, '\0') + Bytes(l.size, 2) + std::string(4 + n, '\0') +
                                Bytes(start, n) + Bytes(end, n)
                          : Bytes(start, n) + Bytes(end - start, n) +
                                Bytes(l.size == 2048 ? 0 : 6, 4) + Bytes(0, 8);

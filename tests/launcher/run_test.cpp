@@ -140,14 +140,15 @@ void RunRow(Row row) {
 // The child's output decides, whatever its exit code: only an exact DONE
 // line succeeds (CR dropped); the last ERROR text, read as UTF-8 (of every
 // length), is the reason; each byte is logged as a character of its own; a
-// line of 600 bytes is cut at 511, its 512th byte lost; a last line without
+// line of 600 bytes is cut at 511, its 512th byte lost (an ERROR line: its
+// text, the longest a reason can be given, must fit); a last line without
 // its LF is neither logged nor acted on.
 const std::string kBuild = "#!write models/type00.hvm\nDO\rNE\n#!exit 9\n";
-const std::string kOdd = "DONE \ndone\nERROR first\n\n" + std::string(600, 'f') +
+const std::string kOdd = "DONE \ndone\nERROR first\n\nERROR " + std::string(594, 'f') +
                          "\nERROR d\xc3\xa9j\xc3\xa0 vu \xe2\x82\xac\xf0\x9f\x9a\x80\nDONE";
 const std::string kOddLog =
-    "ships: DONE \r\nships: done\r\nships: ERROR first\r\nships: \r\nships: " +
-    std::string(511, 'f') + "\r\nships: " + std::string(88, 'f') +
+    "ships: DONE \r\nships: done\r\nships: ERROR first\r\nships: \r\nships: ERROR " +
+    std::string(505, 'f') + "\r\nships: " + std::string(88, 'f') +
     "\r\nships: ERROR d\xc3\x83\xc2\xa9j\xc3\x83\xc2\xa0 vu "
     "\xc3\xa2\xc2\x82\xc2\xac\xc3\xb0\xc2\x9f"
     "\xc2\x9a\xc2\x80\r\nships: failed: d\xc3\xa9j\xc3\xa0 vu \xe2\x82\xac\xf0\x9f\x9a\x80\r\n";
@@ -213,6 +214,11 @@ const Row kRows[] = {
     {"data game python not-now", {u"--ships-yes", u"--no-play"}, {}, kFlood + kOdd, 0,
      "ships: failed: couldn't start bin\\python\\python.exe\r\n" + kFloodLog + kOddLog,
      u"python.exe |", u"", Op::CreateProcessW},
+    // The output ends when the pipe does: a grandchild holding it is waited
+    // for and what it prints counts.
+    {"data game python", {u"--ships-yes", u"--no-play"}, {},
+     "#!write models/type00.hvm\n#!holder 700 DONE\n#!exit 4\n", 0,
+     "ships: DONE\r\nships: installed\r\n", u"python.exe | models/type00.hvm"},
     // One launcher at a time in a folder: a second says so (in the log when
     // unattended) and does nothing more.
     {"data game python locked", {}, {}, kBuild, 1, "", u"info |",
