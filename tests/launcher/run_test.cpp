@@ -28,7 +28,7 @@ struct Row {
   std::vector<int> answers;
   std::string script;  // the ship-setup script, when not empty
   int exit;
-  std::string log;      // what the run appends; $D is the data directory
+  std::string log;      // what the run appends; %D is the data directory
   std::u16string seen;  // boxes by icon, windows, [window texts], programs; "|", files there
   const char16_t* box_says = u"";  // in some box
   Op fault = Op::kCount;           // its first call fails
@@ -89,10 +89,7 @@ void RunRow(Row row) {
     CloseHandle(reader);
     CloseHandle(held);
   }
-  std::string log = row.log;
-  if (size_t at = log.find("$D"); at != std::string::npos)
-    log.replace(at, 2, Utf8(g_paths.data_dir));
-  EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n" + log);
+  EXPECT_EQ(ReadFileBytes(root / "setup.log"), "earlier\r\n" + Placed(row.log, {}));
   static const std::u16string kIcons[] = {u"box", u"error", u"ask", u"warn", u"info"};
   std::u16string seen, boxes;
   for (const FakeEvent& e : fake->events) {
@@ -173,14 +170,14 @@ const Row kRows[] = {
     // A missing game program is the user's to fix.
     {"data", {}, {}, "", 1, "", u"hv1-glint.exe error |", u"couldn't start bin\\hv1-glint.exe"},
     // --setup runs setup over installed data; cancelling it fails the run.
-    {"data game", {u"--setup"}, {}, "", 1, "setup: data in $D\r\nsetup not done\r\n", u"info |"},
+    {"data game", {u"--setup"}, {}, "", 1, "setup: data in %D\r\nsetup not done\r\n", u"info |"},
     // The last --setup-from counts and takes the next word as its path, even
     // a switch.
     {"data game", {u"--setup-from", u"a.iso", u"--setup-from", u"--setup-from", u"x"}, {}, "", 1,
-     "setup: data in $D\r\ncan't open --setup-from\r\nsetup not done\r\n", u"|"},
+     "setup: data in %D\r\ncan't open --setup-from\r\nsetup not done\r\n", u"|"},
     // --setup-from asks nothing; a log line is cut at 1020 characters.
     {"data game", {u"--setup-from", std::u16string(1500, u'x')}, {}, "", 1,
-     "setup: data in $D\r\ncan't open " + std::string(1009, 'x') + "\r\nsetup not done\r\n",
+     "setup: data in %D\r\ncan't open " + std::string(1009, 'x') + "\r\nsetup not done\r\n",
      u"|"},
     // A log another launcher holds gets nothing from this one.
     {"data game python held", {u"--ships-yes", u"--no-play"}, {}, kBuild, 0, "",
