@@ -11,8 +11,14 @@ trap 'rm -rf "$work"' EXIT
 for sig in INT HUP TERM; do
   "$tool" convert "$work/disc.bin" "$work/disc.iso" >/dev/null 2>&1 &
   pid=$!
-  until [ -s "$work/disc.iso.partial" ] || ! kill -0 "$pid" 2>/dev/null; do sleep 0.01; done
+  # Run in slices of a few milliseconds, stopped in between, until its
+  # temporary file has data: a busy machine can't let it run to its end unseen.
+  while kill -STOP "$pid" && [ ! -s "$work/disc.iso.partial" ]; do
+    kill -CONT "$pid"
+    read -r -t 0.002 < /dev/zero  # a builtin: no process started while it runs
+  done
   kill -"$sig" "$pid"
+  kill -CONT "$pid"  # the signal waits, stopped, until then
   wait "$pid"
   rc=$?
   [ $rc -gt 128 ] && [ "$(ls "$work")" = disc.bin ] || { echo "FAIL: SIG$sig: exit $rc"; exit 1; }
